@@ -1,0 +1,51 @@
+#include <windows.h>
+#include <wchar.h>
+
+// Static so that the 64 KiB each takes no stack and no room in the file.
+static wchar_t dir[32768];
+static wchar_t python[32768];
+static wchar_t line[32768];
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR lpCmdLine, int)
+{
+    DWORD n = GetModuleFileNameW(nullptr, dir, 32768);
+    if (n == 0 || n >= 32768)
+        return 1;
+
+    wchar_t *slash = wcsrchr(dir, L'\\');
+    if (slash)
+        *slash = L'\0';
+
+    // A bare drive such as "D:" names that drive's current directory, not its
+    // root, so a package in a drive's root gets "D:\" as working directory.
+    wchar_t root[] = L"?:\\";
+    const wchar_t *cwd = dir;
+    if (slash == dir + 2 && dir[1] == L':') {
+        root[0] = dir[0];
+        cwd = root;
+    }
+
+    // A cut interpreter path or argument list must never be started.
+    if (swprintf(python, 32768, L"%ls\\python\\pythonw.exe", dir) < 0)
+        return 1;
+    if (swprintf(line, 32768, L"\"%ls\" \"%ls\\launcher\\kelvareth_launcher.pyw\" %ls",
+                 python, dir, lpCmdLine ? lpCmdLine : L"") < 0)
+        return 1;
+
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi;
+    if (!CreateProcessW(python, line, nullptr, nullptr, FALSE, 0, nullptr, cwd, &si, &pi)) {
+        MessageBoxW(nullptr,
+                    L"python\\pythonw.exe was not found next to this file. Extract the whole package.",
+                    L"Kelvareth: The Tessaly Collection", MB_ICONERROR);
+        return 1;
+    }
+
+    CloseHandle(pi.hThread);
+    WaitForSingleObject(pi.hProcess, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hProcess);
+    return static_cast<int>(code);
+}
