@@ -1,0 +1,140 @@
+#!/usr/bin/env python3
+"""Checks the built launcher image: headers, imports and resources.
+
+    check_image.py KELVARETH_EXE
+
+Reads the file itself, so a wrong linker flag, a stray import or resource, or
+a badly packed icon fails here whatever the build description says.
+"""
+import struct
+import sys
+import unittest
+
+import pefile
+
+EXE = None
+
+# What the launcher and its own start-up call, and nothing else.
+IMPORTS = {
+    "KERNEL32.dll": {"GetModuleFileNameW", "CreateProcessW", "WaitForSingleObject",
+                     "GetExitCodeProcess", "CloseHandle", "GetStartupInfoW"},
+    "USER32.dll": {"MessageBoxW"},
+    "api-ms-win-crt-runtime-l1-1-0.dll": {"__p__wcmdln", "_set_app_type", "exit"},
+    "api-ms-win-crt-stdio-l1-1-0.dll": {"__stdio_common_vswprintf"},
+    # The UCRT exports wcsrchr through its private API set only.
+    "api-ms-win-crt-private-l1-1-0.dll": {"wcsrchr"},
+}
+
+ICON_SIZES = [16, 24, 32, 48, 64, 128, 256]
+LANG_EN_US = 1033
+PNG_SIGNATURE = b"\x89PNG\r\n\x1a\n"
+BUFFERS = 3 * 32768 * 2  # dir, python and line, in bytes
+
+
+def directory(pe, name):
+    return pe.OPTIONAL_HEADER.DATA_DIRECTORY[pefile.DIRECTORY_ENTRY[name]]
+
+
+class Headers(unittest.TestCase):
+    def setUp(self):
+        self.pe = pefile.PE(EXE)
+        self.opt = self.pe.OPTIONAL_HEADER
+
+    def test_pe32_plus_for_x86_64(self):
+        self.assertEqual(self.opt.Magic, 0x20B)
+        self.assertEqual(self.pe.FILE_HEADER.Machine, 0x8664)
+
+    def test_gui_subsystem_and_versions(self):
+        self.assertEqual(self.opt.Subsystem, 2)
+        self.assertEqual((self.opt.MajorSubsystemVersion, self.opt.MinorSubsystemVersion), (6, 0))
+        self.assertEqual((self.opt.MajorOperatingSystemVersion, self.opt.MinorOperatingSystemVersion), (6, 0))
+
+    def test_file_characteristics(self):
+        c = self.pe.FILE_HEADER.Characteristics
+        self.assertTrue(c & 0x0002, "executable image")
+        self.assertTrue(c & 0x0020, "large-address aware")
+        self.assertFalse(c & 0x0001, "relocations stripped")
+        self.assertFalse(c & 0x2000, "a DLL")
+
+    def test_dll_characteristics(self):
+        # high-entropy VA, dynamic base, NX compatible, terminal-server aware
+        self.assertEqual(self.opt.DllCharacteristics, 0x8160)
+
+    def test_base_relocations_present(self):
+        self.assertGreater(directory(self.pe, "IMAGE_DIRECTORY_ENTRY_BASERELOC").Size, 0)
+        self.assertTrue(getattr(self.pe, "DIRECTORY_ENTRY_BASERELOC", None))
+
+    def test_stack_and_heap(self):
+        self.assertEqual((self.opt.SizeOfStackReserve, self.opt.SizeOfStackCommit), (0x100000, 0x1000))
+        self.assertEqual((self.opt.SizeOfHeapReserve, self.opt.SizeOfHeapCommit), (0x100000, 0x1000))
+
+    def test_no_tls_no_delay_loads_no_time_stamp(self):
+        self.assertEqual(directory(self.pe, "IMAGE_DIRECTORY_ENTRY_TLS").Size, 0)
+        self.assertEqual(directory(self.pe, "IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT").Size, 0)
+        self.assertEqual(self.pe.FILE_HEADER.TimeDateStamp, 0)
+
+    def test_buffers_take_no_room_in_the_file(self):
+        zero_fill = [s for s in self.pe.sections if s.SizeOfRawData == 0 and s.Misc_VirtualSize >= BUFFERS]
+        self.assertTrue(zero_fill, "no zero-fill section holds the buffers")
+        self.assertLess(len(self.pe.__data__), BUFFERS)
+
+    def test_imports_by_name_and_nothing_else(self):
+        found = {}
+        for dll in self.pe.DIRECTORY_ENTRY_IMPORT:
+            names = set()
+            for imp in dll.imports:
+                self.assertFalse(imp.import_by_ordinal, f"{dll.dll.decode()} import by ordinal")
+                names.add(imp.name.decode())
+            found[dll.dll.decode()] = names
+        self.assertEqual(found, IMPORTS)
+
+
+class Resources(unittest.TestCase):
+    def setUp(self):
+        pe = pefile.PE(EXE)
+        self.pe = pe
+        self.res = {}  # type -> {id: {language: bytes}}
+        for rtype in pe.DIRECTORY_ENTRY_RESOURCE.entries:
+            names = self.res.setdefault(rtype.id if rtype.id is not None else str(rtype.name), {})
+            for rname in rtype.directory.entries:
+                langs = names.setdefault(rname.id if rname.id is not None else str(rname.name), {})
+                for lang in rname.directory.entries:
+                    s = lang.data.struct
+                    langs[lang.id] = pe.get_data(s.OffsetToData, s.Size)
+
+    def test_only_icons(self):
+        self.assertEqual(set(self.res), {pefile.RESOURCE_TYPE["RT_ICON"], pefile.RESOURCE_TYPE["RT_GROUP_ICON"]})
+
+    def test_one_icon_group_of_seven_png_images(self):
+        groups = self.res[pefile.RESOURCE_TYPE["RT_GROUP_ICON"]]
+        icons = self.res[pefile.RESOURCE_TYPE["RT_ICON"]]
+        self.assertEqual(list(groups), [1])
+        self.assertEqual(list(groups[1]), [LANG_EN_US])
+        self.assertEqual(sorted(icons), list(range(1, 8)))
+        for icon_id, langs in icons.items():
+            self.assertEqual(list(langs), [LANG_EN_US], f"icon {icon_id}")
+
+        group = groups[1][LANG_EN_US]
+        self.assertEqual(struct.unpack_from("<HHH", group), (0, 1, 7))
+        self.assertEqual(len(group), 6 + 7 * 14)
+        for i, size in enumerate(ICON_SIZES):
+            with self.subTest(size=size):
+                width, height, colours, reserved, planes, bits, length, icon_id = \
+                    struct.unpack_from("<BBBBHHIH", group, 6 + 14 * i)
+                stored = 0 if size == 256 else size
+                self.assertEqual((width, height), (stored, stored))
+                self.assertEqual((colours, reserved, planes, bits), (0, 0, 1, 32))
+                self.assertEqual(icon_id, i + 1)
+                image = icons[icon_id][LANG_EN_US]
+                self.assertEqual(length, len(image))
+                self.assertEqual(image[:8], PNG_SIGNATURE)
+                ihdr_length, chunk = struct.unpack_from(">I4s", image, 8)
+                self.assertEqual((ihdr_length, chunk), (13, b"IHDR"))
+                w, h, depth, colour_type, _, _, interlace = struct.unpack_from(">IIBBBBB", image, 16)
+                self.assertEqual((w, h), (size, size))
+                self.assertEqual((depth, colour_type, interlace), (8, 6, 0), "8-bit RGBA, not interlaced")
+
+
+if __name__ == "__main__":
+    EXE = sys.argv.pop(1)
+    unittest.main(verbosity=2)
