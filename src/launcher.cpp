@@ -1,6 +1,8 @@
 #include <windows.h>
 #include <wchar.h>
 
+#include "settings.h"
+
 // Static so that the 64 KiB each takes no stack and no room in the file.
 static wchar_t dir[32768];
 static wchar_t python[32768];
@@ -26,19 +28,16 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR lpCmdLine, int)
     }
 
     // A cut interpreter path or argument list must never be started.
-    if (swprintf(python, 32768, L"%ls\\python\\pythonw.exe", dir) < 0)
+    if (swprintf(python, 32768, PYTHON_FORMAT, dir) < 0)
         return 1;
-    if (swprintf(line, 32768, L"\"%ls\" \"%ls\\launcher\\kelvareth_launcher.pyw\" %ls",
-                 python, dir, lpCmdLine ? lpCmdLine : L"") < 0)
+    if (swprintf(line, 32768, LINE_FORMAT, python, dir, lpCmdLine ? lpCmdLine : L"") < 0)
         return 1;
 
     STARTUPINFOW si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi;
     if (!CreateProcessW(python, line, nullptr, nullptr, FALSE, 0, nullptr, cwd, &si, &pi)) {
-        MessageBoxW(nullptr,
-                    L"python\\pythonw.exe was not found next to this file. Extract the whole package.",
-                    L"Kelvareth: The Tessaly Collection", MB_ICONERROR);
+        MessageBoxW(nullptr, MESSAGE, CAPTION, MB_ICONERROR);
         return 1;
     }
 

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Checks the built launcher image: headers, imports and resources.
 
-    check_image.py KELVARETH_EXE
+    check_image.py LAUNCHER_EXE ICON_FILE
+
+ICON_FILE is the .ico the build was given; its images must be the image's.
 
 Reads the file itself, so a wrong linker flag, a stray import or resource, or
 a badly packed icon fails here whatever the build description says.
@@ -13,6 +15,7 @@ import unittest
 import pefile
 
 EXE = None
+ICON = None
 
 # What the launcher and its own start-up call, and nothing else.
 IMPORTS = {
@@ -134,7 +137,21 @@ class Resources(unittest.TestCase):
                 self.assertEqual((w, h), (size, size))
                 self.assertEqual((depth, colour_type, interlace), (8, 6, 0), "8-bit RGBA, not interlaced")
 
+    def test_icon_is_the_one_given(self):
+        with open(ICON, "rb") as f:
+            ico = f.read()
+        _, _, count = struct.unpack_from("<HHH", ico)
+        group = self.res[pefile.RESOURCE_TYPE["RT_GROUP_ICON"]][1][LANG_EN_US]
+        icons = self.res[pefile.RESOURCE_TYPE["RT_ICON"]]
+        self.assertEqual(struct.unpack_from("<H", group, 4)[0], count)
+        for i in range(count):
+            entry = ico[6 + 16 * i:6 + 16 * i + 16]
+            length, offset = struct.unpack_from("<II", entry, 8)
+            self.assertEqual(group[6 + 14 * i:6 + 14 * i + 12], entry[:12], f"entry {i + 1}")
+            self.assertEqual(icons[i + 1][LANG_EN_US], ico[offset:offset + length], f"image {i + 1}")
+
 
 if __name__ == "__main__":
     EXE = sys.argv.pop(1)
+    ICON = sys.argv.pop(1)
     unittest.main(verbosity=2)

@@ -1,8 +1,10 @@
 // Runs the built launcher inside throw-away package directories, with a stand-in
 // interpreter that reports what it received.
 //
-//   launcher_test LAUNCHER_EXE FAKE_PYTHON_EXE [DRIVE] [gtest flags]
+//   launcher_test LAUNCHER_EXE FAKE_PYTHON_EXE SETTINGS_DIR [DRIVE] [gtest flags]
 //
+// SETTINGS_DIR holds the launcher's build-time settings, one UTF-8 file each:
+// interpreter, script, message and caption.
 // DRIVE, such as "K:", is a drive letter mapped to an empty directory that the
 // tests may fill. Without it the tests map one themselves with DefineDosDeviceW.
 #include <windows.h>
@@ -15,11 +17,14 @@
 
 namespace {
 
-const std::wstring message = L"python\\pythonw.exe was not found next to this file. Extract the whole package.";
-const std::wstring caption = L"Kelvareth: The Tessaly Collection";
+std::wstring interpreter;
+std::wstring script;
+std::wstring message;
+std::wstring caption;
 const std::wstring echo = L"v\x00e4rde \x65e5\x672c %PATH% \xd83d\xde00";
 
 std::wstring launcher_exe;
+std::wstring launcher_name;
 std::wstring python_exe;
 std::wstring root;
 std::wstring mapped_drive;
@@ -29,6 +34,30 @@ std::wstring full_path(const std::wstring &path)
     wchar_t full[32768];
     DWORD n = GetFullPathNameW(path.c_str(), 32768, full, nullptr);
     return std::wstring(full, n);
+}
+
+std::wstring read_setting(const std::wstring &dir, const wchar_t *name)
+{
+    HANDLE f = CreateFileW((dir + L"\\" + name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) {
+        fwprintf(stderr, L"cannot read setting %ls\n", name);
+        ExitProcess(2);
+    }
+    std::string bytes(GetFileSize(f, nullptr), '\0');
+    DWORD got = 0;
+    ReadFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
+    CloseHandle(f);
+    std::wstring text(bytes.size(), L'\0');
+    text.resize(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()),
+                                    text.data(), static_cast<int>(text.size())));
+    return text;
+}
+
+// Creates every directory on the way to `path` below `base`.
+void create_parents(const std::wstring &base, const std::wstring &path)
+{
+    for (size_t at = 0; (at = path.find(L'\\', at)) != std::wstring::npos; ++at)
+        CreateDirectoryW((base + L"\\" + path.substr(0, at)).c_str(), nullptr);
 }
 
 std::wstring hex(UINT_PTR v)
@@ -71,18 +100,18 @@ Package make_package_at(const std::wstring &dir, bool with_python = true, bool w
     static int serial;
     Package p;
     p.dir = dir;
-    p.exe = p.dir + L"\\Kelvareth.exe";
+    p.exe = p.dir + L"\\" + launcher_name;
     p.report = root + L"\\report " + std::to_wstring(++serial);
     EXPECT_TRUE(CreateDirectoryW(p.dir.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS)
         << "package " << testing::PrintToString(p.dir);
     EXPECT_TRUE(CopyFileW(launcher_exe.c_str(), p.exe.c_str(), FALSE));
     if (with_python) {
-        CreateDirectoryW((p.dir + L"\\python").c_str(), nullptr);
-        EXPECT_TRUE(CopyFileW(python_exe.c_str(), (p.dir + L"\\python\\pythonw.exe").c_str(), FALSE));
+        create_parents(p.dir, interpreter);
+        EXPECT_TRUE(CopyFileW(python_exe.c_str(), (p.dir + L"\\" + interpreter).c_str(), FALSE));
     }
     if (with_script) {
-        CreateDirectoryW((p.dir + L"\\launcher").c_str(), nullptr);
-        HANDLE f = CreateFileW((p.dir + L"\\launcher\\kelvareth_launcher.pyw").c_str(), GENERIC_WRITE, 0,
+        create_parents(p.dir, script);
+        HANDLE f = CreateFileW((p.dir + L"\\" + script).c_str(), GENERIC_WRITE, 0,
                                nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         EXPECT_NE(f, INVALID_HANDLE_VALUE);
         CloseHandle(f);
@@ -98,7 +127,7 @@ Package make_package(const std::wstring &name, bool with_python = true, bool wit
 
 std::wstring expected_line(const std::wstring &dir, const std::wstring &tail)
 {
-    return L"\"" + dir + L"\\python\\pythonw.exe\" \"" + dir + L"\\launcher\\kelvareth_launcher.pyw\" " + tail;
+    return L"\"" + dir + L"\\" + interpreter + L"\" \"" + dir + L"\\" + script + L"\" " + tail;
 }
 
 PROCESS_INFORMATION start(const std::wstring &exe, std::wstring raw, const std::wstring &cwd,
@@ -206,7 +235,7 @@ TEST_P(ChildLine, IsComposedToTheCharacter)
     Report r = read_report(p);
     ASSERT_FALSE(r.empty()) << "the interpreter did not run";
     EXPECT_EQ(r[L"cmdline"], expected_line(p.dir, expand(c.tail, p.exe)));
-    EXPECT_EQ(r[L"image"], p.dir + L"\\python\\pythonw.exe");
+    EXPECT_EQ(r[L"image"], p.dir + L"\\" + interpreter);
     EXPECT_EQ(r[L"cwd"], p.dir) << "launched from " << testing::PrintToString(root);
     EXPECT_EQ(r[L"echo"], echo);
 }
@@ -248,7 +277,7 @@ TEST_F(Launcher, PassesNoHandleAndNoStartupFlags)
 
     // The stand-in started directly, with inheritance, sees all of it: the
     // report can tell an inherited handle and flags when they are there.
-    std::wstring python = p.dir + L"\\python\\pythonw.exe";
+    std::wstring python = p.dir + L"\\" + interpreter;
     EXPECT_EQ(run(python, L"\"" + python + L"\"", si, TRUE), 0u);
     Report direct = read_report(p);
     EXPECT_NE(direct[L"handle"].find(L"marker-handle.txt"), std::wstring::npos) << "detector cannot see the handle";
@@ -335,7 +364,7 @@ TEST_F(Launcher, RunsAPackageInADriveRootInThatRoot)
 
     ASSERT_FALSE(r.empty()) << "the interpreter did not run";
     EXPECT_EQ(r[L"cmdline"], expected_line(drive, L"root"));
-    EXPECT_EQ(r[L"image"], drive + L"\\python\\pythonw.exe");
+    EXPECT_EQ(r[L"image"], drive + L"\\" + interpreter);
     EXPECT_EQ(r[L"cwd"], top);
 }
 
@@ -451,14 +480,20 @@ TEST_F(Launcher, ShowsOneErrorBoxWithoutTheInterpreter)
 int wmain(int argc, wchar_t **argv)
 {
     testing::InitGoogleTest(&argc, argv);
-    if (argc != 3 && argc != 4) {
-        fwprintf(stderr, L"usage: launcher_test LAUNCHER_EXE FAKE_PYTHON_EXE [DRIVE] [gtest flags]\n");
+    if (argc != 4 && argc != 5) {
+        fwprintf(stderr, L"usage: launcher_test LAUNCHER_EXE FAKE_PYTHON_EXE SETTINGS_DIR [DRIVE] [gtest flags]\n");
         return 2;
     }
     launcher_exe = full_path(argv[1]);
+    launcher_name = launcher_exe.substr(launcher_exe.rfind(L'\\') + 1);
     python_exe = full_path(argv[2]);
-    if (argc == 4)
-        mapped_drive = argv[3];
+    std::wstring settings = full_path(argv[3]);
+    interpreter = read_setting(settings, L"interpreter");
+    script = read_setting(settings, L"script");
+    message = read_setting(settings, L"message");
+    caption = read_setting(settings, L"caption");
+    if (argc == 5)
+        mapped_drive = argv[4];
 
     wchar_t temp[MAX_PATH + 1];
     GetTempPathW(MAX_PATH + 1, temp);

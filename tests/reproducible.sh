@@ -1,15 +1,23 @@
 #!/bin/sh
-# Builds the release launcher twice from the same sources in two clean build
-# trees at different paths, and fails unless the two images are bit-identical.
+# Builds the release launcher twice in two clean build trees at different
+# paths, once with no settings and once with every setting given its default,
+# and fails unless the two images are bit-identical.
 #   reproducible.sh SOURCE_DIR WORK_DIR
 set -eu
 source_dir=$1
 work=$2
 rm -rf "$work"
-for tree in one two-at-another-path; do
-    cmake -S "$source_dir" -B "$work/$tree" --preset default >/dev/null
-    cmake --build "$work/$tree" --target Kelvareth >/dev/null
+cmake -S "$source_dir" -B "$work/one" --preset default >/dev/null
+cmake -S "$source_dir" -B "$work/two at another path" --preset default \
+    -DLAUNCHER_NAME=Kelvareth \
+    -DLAUNCHER_INTERPRETER='python\pythonw.exe' \
+    -DLAUNCHER_SCRIPT='launcher\kelvareth_launcher.pyw' \
+    -DLAUNCHER_MESSAGE='python\pythonw.exe was not found next to this file. Extract the whole package.' \
+    -DLAUNCHER_CAPTION='Kelvareth: The Tessaly Collection' \
+    -DLAUNCHER_ICON="$source_dir/res/kelvareth.ico" >/dev/null
+for tree in "$work/one" "$work/two at another path"; do
+    cmake --build "$tree" --target Kelvareth >/dev/null
 done
-cmp "$work/one/Kelvareth.exe" "$work/two-at-another-path/Kelvareth.exe"
+cmp "$work/one/Kelvareth.exe" "$work/two at another path/Kelvareth.exe"
 echo "identical: $(sha256sum <"$work/one/Kelvareth.exe")"
 rm -rf "$work"
