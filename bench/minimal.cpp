@@ -10,7 +10,7 @@ extern "C" void __cdecl _set_app_type(int);
 extern "C" void wWinMainCRTStartup()
 {
     // Referenced, never called, so that the import table matches.
-    static const void *volatile imports[] = {
+    const void *volatile imports[] = {
         reinterpret_cast<const void *>(&GetModuleFileNameW), reinterpret_cast<const void *>(&CreateProcessW),
         reinterpret_cast<const void *>(&WaitForSingleObject), reinterpret_cast<const void *>(&GetExitCodeProcess),
         reinterpret_cast<const void *>(&CloseHandle), reinterpret_cast<const void *>(&GetStartupInfoW),

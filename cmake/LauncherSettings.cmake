@@ -19,8 +19,6 @@ set(LAUNCHER_ICON "${PROJECT_SOURCE_DIR}/res/kelvareth.ico" CACHE FILEPATH
 # Control codes 0x01-0x1F and 0x7F, as a regular-expression bracket expression.
 string(ASCII 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21 22 23 24 25 26 27 28 29 30 31 127 _controls)
 set(_control "[${_controls}]")
-string(ASCII 1 2 3 4 5 6 7 8 9 11 12 13 14 15 16 17 18 19 20 21 22 23 24 25 26 27 28 29 30 31 127 _controls)
-set(_control_but_newline "[${_controls}]")
 
 function(_launcher_reject variable why)
     message(FATAL_ERROR "${variable} = \"${${variable}}\": ${why}")
@@ -31,8 +29,9 @@ function(_launcher_check_text variable)
     if(value STREQUAL "")
         _launcher_reject(${variable} "must not be empty")
     endif()
-    if(value MATCHES "${_control_but_newline}")
-        _launcher_reject(${variable} "must not hold control characters (a line feed is allowed)")
+    # A cache entry cannot keep a line break either: CMake cuts it there.
+    if(value MATCHES "${_control}")
+        _launcher_reject(${variable} "must not hold control characters")
     endif()
 endfunction()
 
@@ -110,7 +109,6 @@ endif()
 function(_launcher_literal out value)
     string(REPLACE "\\" "\\\\" value "${value}")
     string(REPLACE "\"" "\\\"" value "${value}")
-    string(REPLACE "\n" "\\n" value "${value}")
     if(ARGV2 STREQUAL "FORMAT")
         string(REPLACE "%" "%%" value "${value}")
     endif()

@@ -9,6 +9,12 @@
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;
 
+// The image's own base as an absolute address, which the loader fixes up
+// wherever it maps the image. Being a genuine base relocation, it keeps the
+// base-relocation table in the image with every linker; lld leaves out a table
+// that would be empty.
+static const HINSTANCE volatile self = reinterpret_cast<HINSTANCE>(&__ImageBase);
+
 // Declared by the UCRT's own headers but not by mingw-w64's. A GUI app gets
 // the runtime's own error reports as message boxes instead of on a console
 // it does not have.
@@ -29,5 +35,5 @@ extern "C" void wWinMainCRTStartup()
     GetStartupInfoW(&si);
     int show = (si.dwFlags & STARTF_USESHOWWINDOW) ? si.wShowWindow : SW_SHOWDEFAULT;
 
-    exit(wWinMain(reinterpret_cast<HINSTANCE>(&__ImageBase), nullptr, tail, show));
+    exit(wWinMain(self, nullptr, tail, show));
 }

@@ -2,13 +2,14 @@
 # Builds the release launcher twice in two clean build trees at different
 # paths, once with no settings and once with every setting given its default,
 # and fails unless the two images are bit-identical.
-#   reproducible.sh SOURCE_DIR WORK_DIR
+#   reproducible.sh SOURCE_DIR WORK_DIR TOOLCHAIN_FILE
 set -eu
 source_dir=$1
 work=$2
+toolchain=$3
 rm -rf "$work"
-cmake -S "$source_dir" -B "$work/one" --preset default >/dev/null
-cmake -S "$source_dir" -B "$work/two at another path" --preset default \
+cmake -S "$source_dir" -B "$work/one" --preset default -DCMAKE_TOOLCHAIN_FILE="$toolchain" >/dev/null
+cmake -S "$source_dir" -B "$work/two at another path" --preset default -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
     -DLAUNCHER_NAME=Kelvareth \
     -DLAUNCHER_INTERPRETER='python\pythonw.exe' \
     -DLAUNCHER_SCRIPT='launcher\kelvareth_launcher.pyw' \
@@ -17,6 +18,8 @@ cmake -S "$source_dir" -B "$work/two at another path" --preset default \
     -DLAUNCHER_ICON="$source_dir/res/kelvareth.ico" >/dev/null
 for tree in "$work/one" "$work/two at another path"; do
     cmake --build "$tree" --target Kelvareth >/dev/null
+    # the toolchain given, not the preset's
+    grep -q "^CMAKE_TOOLCHAIN_FILE:.*=$toolchain$" "$tree/CMakeCache.txt"
 done
 cmp "$work/one/Kelvareth.exe" "$work/two at another path/Kelvareth.exe"
 echo "identical: $(sha256sum <"$work/one/Kelvareth.exe")"

@@ -1,7 +1,7 @@
 # Configures the project with one bad build-time setting at a time and expects
 # the configure step to stop with an error that names the setting and says
 # what is wrong.
-#   cmake -DSOURCE_DIR=... -DWORK_DIR=... -P settings_rejected.cmake
+#   cmake -DSOURCE_DIR=... -DWORK_DIR=... -DTOOLCHAIN_FILE=... -P settings_rejected.cmake
 cmake_minimum_required(VERSION 3.25)
 
 set(defaults
@@ -25,7 +25,7 @@ function(configure variable value)
             list(APPEND args "-D${name}:STRING=${default}")
         endif()
     endwhile()
-    execute_process(COMMAND ${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${WORK_DIR} --preset default ${args}
+    execute_process(COMMAND ${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${WORK_DIR} --preset default -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN_FILE} ${args}
                     RESULT_VARIABLE result OUTPUT_QUIET ERROR_VARIABLE errors)
     set(result ${result} PARENT_SCOPE)
     set(errors "${errors}" PARENT_SCOPE)
