@@ -15,7 +15,8 @@ up)
     if [ ! -f "$WINEPREFIX/.kelvareth-ready" ]; then
         rm -rf "$WINEPREFIX"
         mkdir -p "$WINEPREFIX"
-        wineboot -i </dev/null >/dev/null 2>&1
+        # No Mono or Gecko: the tests need neither, and their installers would ask.
+        WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i </dev/null >/dev/null 2>&1
         # Windows, message boxes included, exist and can be read without a display.
         wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >/dev/null 2>&1
         wineserver -w
