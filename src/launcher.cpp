@@ -18,25 +18,24 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR lpCmdLine, int)
     if (slash)
         *slash = L'\0';
 
-    // A bare drive such as "D:" names that drive's current directory, not its
-    // root, so a package in a drive's root gets "D:\" as working directory.
-    wchar_t root[] = L"?:\\";
-    const wchar_t *cwd = dir;
-    if (slash == dir + 2 && dir[1] == L':') {
-        root[0] = dir[0];
-        cwd = root;
-    }
-
     // A cut interpreter path or argument list must never be started.
     if (swprintf(python, 32768, PYTHON_FORMAT, dir) < 0)
         return 1;
     if (swprintf(line, 32768, LINE_FORMAT, python, dir, lpCmdLine ? lpCmdLine : L"") < 0)
         return 1;
 
+    // A bare drive such as "D:" names that drive's current directory, not its
+    // root: a package in a drive's root runs in "D:\". The paths above keep
+    // "D:" as their directory.
+    if (slash && slash > dir && slash[-1] == L':') {
+        slash[0] = L'\\';
+        slash[1] = L'\0';
+    }
+
     STARTUPINFOW si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi;
-    if (!CreateProcessW(python, line, nullptr, nullptr, FALSE, 0, nullptr, cwd, &si, &pi)) {
+    if (!CreateProcessW(python, line, nullptr, nullptr, FALSE, 0, nullptr, dir, &si, &pi)) {
         MessageBoxW(nullptr, MESSAGE, CAPTION, MB_ICONERROR);
         return 1;
     }
