@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -36,17 +37,27 @@ std::wstring full_path(const std::wstring &path)
     return std::wstring(full, n);
 }
 
-std::wstring read_setting(const std::wstring &dir, const wchar_t *name)
+// A whole file's bytes; false when it cannot be opened.
+bool read_file(const std::wstring &path, std::string &bytes)
 {
-    HANDLE f = CreateFileW((dir + L"\\" + name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) {
-        fwprintf(stderr, L"cannot read setting %ls\n", name);
-        ExitProcess(2);
-    }
-    std::string bytes(GetFileSize(f, nullptr), '\0');
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE)
+        return false;
+    bytes.assign(GetFileSize(f, nullptr), '\0');
     DWORD got = 0;
     ReadFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
     CloseHandle(f);
+    bytes.resize(got);
+    return true;
+}
+
+std::wstring read_setting(const std::wstring &dir, const wchar_t *name)
+{
+    std::string bytes;
+    if (!read_file(dir + L"\\" + name, bytes)) {
+        fwprintf(stderr, L"cannot read setting %ls\n", name);
+        ExitProcess(2);
+    }
     std::wstring text(bytes.size(), L'\0');
     text.resize(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()),
                                     text.data(), static_cast<int>(text.size())));
@@ -172,13 +183,11 @@ using Report = std::map<std::wstring, std::wstring>;
 Report read_report(const Package &p)
 {
     Report report;
-    HANDLE f = CreateFileW(p.report.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE)
+    std::string bytes;
+    if (!read_file(p.report, bytes))
         return report;
-    std::vector<wchar_t> text(GetFileSize(f, nullptr) / sizeof(wchar_t));
-    DWORD got = 0;
-    ReadFile(f, text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)), &got, nullptr);
-    CloseHandle(f);
+    std::wstring text(bytes.size() / sizeof(wchar_t), L'\0');
+    std::memcpy(text.data(), bytes.data(), text.size() * sizeof(wchar_t));
     for (size_t at = 0; at < text.size();) {
         std::wstring record(text.data() + at);
         at += record.size() + 1;
