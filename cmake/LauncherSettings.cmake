@@ -3,14 +3,40 @@
 # the configure step, and turned into C++ wide string literals in a generated
 # header. Nothing of this is read at run time.
 
+set(LAUNCHER_SUBSYSTEM "windows" CACHE STRING
+    "windows: a windowed launcher with an error box; console: a console launcher for command-line packages")
+set_property(CACHE LAUNCHER_SUBSYSTEM PROPERTY STRINGS windows console)
+set(LAUNCHER_BUSY_CURSOR "launcher" CACHE STRING
+    "launcher: Windows' busy cursor runs its course; child: it ends when the child has been created (windowed only)")
+set_property(CACHE LAUNCHER_BUSY_CURSOR PROPERTY STRINGS launcher child)
+
+function(_launcher_check_choice variable)
+    if(NOT "${${variable}}" IN_LIST ARGN)
+        list(JOIN ARGN " or " choices)
+        message(FATAL_ERROR "${variable} = \"${${variable}}\": must be ${choices}")
+    endif()
+endfunction()
+_launcher_check_choice(LAUNCHER_SUBSYSTEM windows console)
+_launcher_check_choice(LAUNCHER_BUSY_CURSOR launcher child)
+if(LAUNCHER_SUBSYSTEM STREQUAL "console" AND LAUNCHER_BUSY_CURSOR STREQUAL "child")
+    message(FATAL_ERROR "LAUNCHER_BUSY_CURSOR = \"child\": a console launcher has no busy cursor to hand over; "
+                        "use it with LAUNCHER_SUBSYSTEM = \"windows\"")
+endif()
+
 set(LAUNCHER_NAME "Kelvareth" CACHE STRING
     "File name of the launcher executable, without .exe")
-set(LAUNCHER_INTERPRETER "python\\pythonw.exe" CACHE STRING
+# A console launcher starts the interpreter that has a console.
+if(LAUNCHER_SUBSYSTEM STREQUAL "console")
+    set(_interpreter "python\\python.exe")
+else()
+    set(_interpreter "python\\pythonw.exe")
+endif()
+set(LAUNCHER_INTERPRETER "${_interpreter}" CACHE STRING
     "The interpreter, relative to the package directory")
 set(LAUNCHER_SCRIPT "launcher\\kelvareth_launcher.pyw" CACHE STRING
     "The script the interpreter runs, relative to the package directory")
-set(LAUNCHER_MESSAGE "python\\pythonw.exe was not found next to this file. Extract the whole package." CACHE STRING
-    "Text of the error box shown when the interpreter cannot be started")
+set(LAUNCHER_MESSAGE "${LAUNCHER_INTERPRETER} was not found next to this file. Extract the whole package." CACHE STRING
+    "Text of the error box (windowed) or error line (console) when the interpreter cannot be started")
 set(LAUNCHER_CAPTION "Kelvareth: The Tessaly Collection" CACHE STRING
     "Caption of the error box")
 set(LAUNCHER_ICON "${PROJECT_SOURCE_DIR}/res/kelvareth.ico" CACHE FILEPATH
@@ -49,6 +75,9 @@ function(_launcher_check_path variable)
     endif()
     if(value MATCHES "\"")
         _launcher_reject(${variable} "must not hold double quotes")
+    endif()
+    if(value MATCHES "(^|\\\\)(\\.|\\.\\.)?$")
+        _launcher_reject(${variable} "must name a file: its last component is empty, . or ..")
     endif()
 endfunction()
 
