@@ -1,13 +1,16 @@
 #!/usr/bin/env python3
 """Checks the built launcher image: headers, imports and resources.
 
-    check_image.py LAUNCHER_EXE ICON_FILE
+    check_image.py [--subsystem windows|console] [--busy-cursor launcher|child]
+                   LAUNCHER_EXE ICON_FILE
 
 ICON_FILE is the .ico the build was given; its images must be the image's.
+The options are the build's settings of the same names.
 
 Reads the file itself, so a wrong linker flag, a stray import or resource, or
 a badly packed icon fails here whatever the build description says.
 """
+import argparse
 import struct
 import sys
 import unittest
@@ -16,17 +19,33 @@ import pefile
 
 EXE = None
 ICON = None
+SUBSYSTEM = "windows"
+BUSY_CURSOR = "launcher"
 
 # What the launcher and its own start-up call, and nothing else.
-IMPORTS = {
-    "KERNEL32.dll": {"GetModuleFileNameW", "CreateProcessW", "WaitForSingleObject",
-                     "GetExitCodeProcess", "CloseHandle", "GetStartupInfoW"},
-    "USER32.dll": {"MessageBoxW"},
+UCRT_IMPORTS = {
     "api-ms-win-crt-runtime-l1-1-0.dll": {"__p__wcmdln", "_set_app_type", "exit"},
     "api-ms-win-crt-stdio-l1-1-0.dll": {"__stdio_common_vswprintf"},
     # The UCRT exports wcsrchr through its private API set only.
     "api-ms-win-crt-private-l1-1-0.dll": {"wcsrchr"},
 }
+CHILD_CALLS = {"GetModuleFileNameW", "CreateProcessW", "WaitForSingleObject", "GetExitCodeProcess", "CloseHandle"}
+
+
+def expected_imports():
+    if SUBSYSTEM == "console":
+        # No window, so no USER32: standard handles, the handle list, Ctrl+C
+        # and the error line are all the kernel's.
+        kernel = CHILD_CALLS | {
+            "GetStdHandle", "SetHandleInformation", "InitializeProcThreadAttributeList",
+            "UpdateProcThreadAttribute", "DeleteProcThreadAttributeList", "SetConsoleCtrlHandler",
+            "GetConsoleMode", "WriteConsoleW", "WriteFile"}
+        return {"KERNEL32.dll": kernel, **UCRT_IMPORTS}
+    user = {"MessageBoxW"}
+    if BUSY_CURSOR == "child":
+        user |= {"PostMessageW", "GetMessageW"}
+    return {"KERNEL32.dll": CHILD_CALLS | {"GetStartupInfoW"}, "USER32.dll": user, **UCRT_IMPORTS}
+
 
 ICON_SIZES = [16, 24, 32, 48, 64, 128, 256]
 LANG_EN_US = 1033
@@ -47,8 +66,8 @@ class Headers(unittest.TestCase):
         self.assertEqual(self.opt.Magic, 0x20B)
         self.assertEqual(self.pe.FILE_HEADER.Machine, 0x8664)
 
-    def test_gui_subsystem_and_versions(self):
-        self.assertEqual(self.opt.Subsystem, 2)
+    def test_subsystem_and_versions(self):
+        self.assertEqual(self.opt.Subsystem, {"windows": 2, "console": 3}[SUBSYSTEM])
         self.assertEqual((self.opt.MajorSubsystemVersion, self.opt.MinorSubsystemVersion), (6, 0))
         self.assertEqual((self.opt.MajorOperatingSystemVersion, self.opt.MinorOperatingSystemVersion), (6, 0))
 
@@ -89,7 +108,7 @@ class Headers(unittest.TestCase):
                 self.assertFalse(imp.import_by_ordinal, f"{dll.dll.decode()} import by ordinal")
                 names.add(imp.name.decode())
             found[dll.dll.decode()] = names
-        self.assertEqual(found, IMPORTS)
+        self.assertEqual(found, expected_imports())
 
 
 class Resources(unittest.TestCase):
@@ -152,6 +171,11 @@ class Resources(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    EXE = sys.argv.pop(1)
-    ICON = sys.argv.pop(1)
-    unittest.main(verbosity=2)
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--subsystem", choices=["windows", "console"], default="windows")
+    parser.add_argument("--busy-cursor", choices=["launcher", "child"], default="launcher")
+    parser.add_argument("exe")
+    parser.add_argument("icon")
+    args, rest = parser.parse_known_args()
+    EXE, ICON, SUBSYSTEM, BUSY_CURSOR = args.exe, args.icon, args.subsystem, args.busy_cursor
+    unittest.main(argv=sys.argv[:1] + rest, verbosity=2)

@@ -5,7 +5,14 @@
 // KELVARETH_TEST_HANDLE  a handle value to look up: the path it names, if valid
 // KELVARETH_TEST_ECHO    copied into the report as it stands
 // KELVARETH_TEST_ROLE    "spawn": start a grandchild that waits forever, then exit;
-//                        "grandchild": wait forever, write nothing
+//                        "grandchild": wait forever, write nothing;
+//                        "echo": copy standard input to standard output and
+//                        standard error, each copy behind a prefix of its own;
+//                        "break": wait for Ctrl+C or Ctrl+Break, reporting which
+//                        came; create the file KELVARETH_TEST_READY once waiting
+//
+// Built as a windowed program for the windowed launcher and as a console
+// program for the console launcher.
 #include <windows.h>
 
 #include <cwchar>
@@ -26,9 +33,53 @@ static std::wstring hex(unsigned long long v)
     return text;
 }
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int)
+static void write_report(const std::wstring &report)
 {
-    if (env(L"KELVARETH_TEST_ROLE") == L"grandchild") {
+    HANDLE file = CreateFileW(env(L"KELVARETH_TEST_REPORT").c_str(), GENERIC_WRITE, 0, nullptr,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        DWORD written;
+        WriteFile(file, report.data(), static_cast<DWORD>(report.size() * sizeof(wchar_t)), &written, nullptr);
+        CloseHandle(file);
+    }
+}
+
+static DWORD exit_code()
+{
+    return wcstoul(env(L"KELVARETH_TEST_EXIT").c_str(), nullptr, 0);
+}
+
+static void echo_std_input()
+{
+    std::string input;
+    char buffer[4096];
+    DWORD got;
+    while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, sizeof buffer, &got, nullptr) && got)
+        input.append(buffer, got);
+    std::string out = "out:" + input, err = "err:" + input;
+    DWORD written;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), out.data(), static_cast<DWORD>(out.size()), &written, nullptr);
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), err.data(), static_cast<DWORD>(err.size()), &written, nullptr);
+}
+
+static std::wstring break_report;
+
+// Reports the console event and ends the process with the code asked for, as
+// an interpreter does that lets a KeyboardInterrupt end it.
+static BOOL WINAPI on_break(DWORD event)
+{
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT)
+        return FALSE;
+    break_report += event == CTRL_C_EVENT ? L"break=ctrl-c" : L"break=ctrl-break";
+    break_report += L'\0';
+    write_report(break_report);
+    ExitProcess(exit_code());
+}
+
+int wmain()
+{
+    std::wstring role = env(L"KELVARETH_TEST_ROLE");
+    if (role == L"grandchild") {
         Sleep(INFINITE);
         return 0;
     }
@@ -66,7 +117,13 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int)
         put(L"handle", std::wstring(text, n && n < 32768 ? n : 0));
     }
 
-    if (env(L"KELVARETH_TEST_ROLE") == L"spawn") {
+    const DWORD std_ids[] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
+    std::wstring types;
+    for (DWORD id : std_ids)
+        types += std::to_wstring(GetFileType(GetStdHandle(id))) + L" ";
+    put(L"std_types", types);
+
+    if (role == L"spawn") {
         SetEnvironmentVariableW(L"KELVARETH_TEST_ROLE", L"grandchild");
         n = GetModuleFileNameW(nullptr, text, 32768);
         STARTUPINFOW gsi = {};
@@ -80,13 +137,18 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int)
         }
     }
 
-    HANDLE file = CreateFileW(env(L"KELVARETH_TEST_REPORT").c_str(), GENERIC_WRITE, 0, nullptr,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-        DWORD written;
-        WriteFile(file, report.data(), static_cast<DWORD>(report.size() * sizeof(wchar_t)), &written, nullptr);
-        CloseHandle(file);
+    if (role == L"echo")
+        echo_std_input();
+
+    if (role == L"break") {
+        break_report = report;
+        SetConsoleCtrlHandler(on_break, TRUE);
+        CloseHandle(CreateFileW(env(L"KELVARETH_TEST_READY").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+        Sleep(30000);
+        put(L"break", L"none");
     }
 
-    return static_cast<int>(wcstoul(env(L"KELVARETH_TEST_EXIT").c_str(), nullptr, 0));
+    write_report(report);
+    return static_cast<int>(exit_code());
 }

@@ -1,10 +1,12 @@
 # Configures the project with one bad build-time setting at a time and expects
 # the configure step to stop with an error that names the setting and says
-# what is wrong.
+# what is wrong. Also checks the defaults that depend on another setting.
 #   cmake -DSOURCE_DIR=... -DWORK_DIR=... -DTOOLCHAIN_FILE=... -P settings_rejected.cmake
 cmake_minimum_required(VERSION 3.25)
 
 set(defaults
+    LAUNCHER_SUBSYSTEM "windows"
+    LAUNCHER_BUSY_CURSOR "launcher"
     LAUNCHER_NAME "Kelvareth"
     LAUNCHER_INTERPRETER "python\\pythonw.exe"
     LAUNCHER_SCRIPT "launcher\\kelvareth_launcher.pyw"
@@ -19,23 +21,35 @@ function(configure variable value)
     set(rest ${defaults})
     while(rest)
         list(POP_FRONT rest name default)
-        if(name STREQUAL variable)
-            list(APPEND args "-D${name}:STRING=${value}")
-        else()
+        if(NOT name STREQUAL variable)
             list(APPEND args "-D${name}:STRING=${default}")
         endif()
     endwhile()
+    # The value under test comes last, unlisted: a trailing backslash in a
+    # list element would escape the separator after it.
     execute_process(COMMAND ${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${WORK_DIR} --preset default -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN_FILE} ${args}
+                            "-D${variable}:STRING=${value}"
                     RESULT_VARIABLE result OUTPUT_QUIET ERROR_VARIABLE errors)
     set(result ${result} PARENT_SCOPE)
     set(errors "${errors}" PARENT_SCOPE)
 endfunction()
 
+# CMake wraps its error text at blanks, wherever the value (a path, say) makes
+# a line end: words are compared with every run of white space as one blank.
+function(flatten out text)
+    string(REGEX REPLACE "[ \t\r\n]+" " " text "${text}")
+    set(${out} "${text}" PARENT_SCOPE)
+endfunction()
+
 function(expect_rejected variable value why)
     configure(${variable} "${value}")
+    flatten(flat "${errors}")
+    flatten(why "${why}")
+    string(FIND "${flat}" "${variable}" named)
+    string(FIND "${flat}" "${why}" said)
     if(result EQUAL 0)
         message(SEND_ERROR "${variable} = \"${value}\" was accepted")
-    elseif(NOT errors MATCHES "${variable}" OR NOT errors MATCHES "${why}")
+    elseif(named EQUAL -1 OR said EQUAL -1)
         message(SEND_ERROR "${variable} = \"${value}\": expected an error naming ${variable} and saying \"${why}\", got:\n${errors}")
     endif()
 endfunction()
@@ -52,6 +66,31 @@ string(ASCII 9 tab)
 # With the default interpreter's 18 characters, 32239 together: the most that
 # leaves room for a package directory.
 string(REPEAT "x" 32221 longest)
+
+file(REMOVE_RECURSE ${WORK_DIR})
+
+# A busy cursor to hand over exists only for a windowed launcher.
+execute_process(COMMAND ${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${WORK_DIR}/console --preset default
+                        -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN_FILE} -DLAUNCHER_SUBSYSTEM=console -DLAUNCHER_BUSY_CURSOR=child
+                RESULT_VARIABLE result OUTPUT_QUIET ERROR_VARIABLE errors)
+flatten(flat "${errors}")
+string(FIND "${flat}" "LAUNCHER_BUSY_CURSOR = \"child\": a console launcher has no busy cursor" said)
+if(result EQUAL 0 OR said EQUAL -1)
+    message(SEND_ERROR "a console launcher with LAUNCHER_BUSY_CURSOR = child was not refused as such:\n${errors}")
+endif()
+
+# Without LAUNCHER_INTERPRETER, a console launcher starts the interpreter that
+# has a console, and the message names whichever interpreter is started.
+file(REMOVE_RECURSE ${WORK_DIR}/console)
+execute_process(COMMAND ${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${WORK_DIR}/console --preset default
+                        -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN_FILE} -DLAUNCHER_SUBSYSTEM=console
+                RESULT_VARIABLE result OUTPUT_QUIET ERROR_VARIABLE errors)
+file(STRINGS ${WORK_DIR}/console/CMakeCache.txt cached REGEX "^LAUNCHER_(INTERPRETER|MESSAGE):")
+set(expected "LAUNCHER_INTERPRETER:STRING=python\\python.exe"
+             "LAUNCHER_MESSAGE:STRING=python\\python.exe was not found next to this file. Extract the whole package.")
+if(NOT result EQUAL 0 OR NOT cached STREQUAL expected)
+    message(SEND_ERROR "console defaults: expected\n${expected}\ngot\n${cached}\n${errors}")
+endif()
 
 file(REMOVE_RECURSE ${WORK_DIR})
 expect_accepted(LAUNCHER_SCRIPT "${longest}")
@@ -73,7 +112,16 @@ expect_rejected(LAUNCHER_CAPTION "Tab${tab}stop" "control characters")
 expect_rejected(LAUNCHER_NAME "bin\\Kelvareth" "must be a file name")
 expect_rejected(LAUNCHER_NAME "Kelvareth." "must not end in a dot")
 expect_rejected(LAUNCHER_NAME "nul" "reserved device name")
-expect_rejected(LAUNCHER_ICON "${SOURCE_DIR}/res/kelvareth.svg" "is not an icon file")
+expect_rejected(LAUNCHER_INTERPRETER "python\\" "must name a file")
+expect_rejected(LAUNCHER_INTERPRETER "python\\." "must name a file")
+expect_rejected(LAUNCHER_SCRIPT "launcher\\.." "must name a file")
+expect_rejected(LAUNCHER_SCRIPT "." "must name a file")
+expect_rejected(LAUNCHER_SCRIPT ".." "must name a file")
+expect_accepted(LAUNCHER_SCRIPT "launcher\\..pyw")
+expect_rejected(LAUNCHER_SUBSYSTEM "gui" "must be windows or console")
+expect_rejected(LAUNCHER_SUBSYSTEM "Console" "must be windows or console")
+expect_rejected(LAUNCHER_BUSY_CURSOR "none" "must be launcher or child")
+expect_rejected(LAUNCHER_ICON "${SOURCE_DIR}/res/kelvareth.svg" "is not an icon file (.ico)")
 expect_rejected(LAUNCHER_ICON "${SOURCE_DIR}/res/no-such.ico" "is not a file")
 
 file(REMOVE_RECURSE ${WORK_DIR})

@@ -1,0 +1,299 @@
+// What only the console launcher does: it hands the child exactly its three
+// standard handles and nothing else, outlives Ctrl+C and Ctrl+Break while the
+// child decides, and reports a missing interpreter on standard error.
+//
+// Ctrl+C needs a console: run this program under a pseudo-terminal.
+#include "harness.h"
+
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string utf8(const std::wstring &text)
+{
+    std::string bytes(text.size() * 4, '\0');
+    bytes.resize(WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(),
+                                     static_cast<int>(bytes.size()), nullptr, nullptr));
+    return bytes;
+}
+
+// Whatever a pipe holds now, without waiting for its end: a process that Wine
+// keeps alive could hold the other end open.
+std::string drain(HANDLE pipe)
+{
+    std::string bytes;
+    DWORD available = 0;
+    while (PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available) {
+        std::string chunk(available, '\0');
+        DWORD got = 0;
+        if (!ReadFile(pipe, chunk.data(), available, &got, nullptr))
+            break;
+        bytes.append(chunk.data(), got);
+    }
+    return bytes;
+}
+
+// What one of the launcher's standard handles is.
+enum class End { Pipe, File, Nul, Missing, Invalid, SameAsOutput };
+
+// One standard handle as the launcher gets it, and the test's side of it.
+struct StdEnd {
+    HANDLE launcher = nullptr; // passed to the launcher
+    HANDLE ours = nullptr;     // the pipe's other end, if any
+    std::wstring file;         // the file, if any
+};
+
+SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+
+// `input`: what to put in front of the launcher's standard input.
+StdEnd make_end(End kind, bool reading, const std::string &input, const std::wstring &name)
+{
+    StdEnd e;
+    switch (kind) {
+    case End::Pipe: {
+        HANDLE read, write;
+        EXPECT_TRUE(CreatePipe(&read, &write, &inheritable, 0));
+        e.launcher = reading ? read : write;
+        e.ours = reading ? write : read;
+        SetHandleInformation(e.ours, HANDLE_FLAG_INHERIT, 0);
+        if (reading) {
+            DWORD written;
+            WriteFile(e.ours, input.data(), static_cast<DWORD>(input.size()), &written, nullptr);
+            CloseHandle(e.ours); // the child then reads to the end
+            e.ours = nullptr;
+        }
+        break;
+    }
+    case End::File:
+        e.file = root + L"\\" + unique_name(name);
+        if (reading) {
+            HANDLE f = CreateFileW(e.file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+            DWORD written;
+            WriteFile(f, input.data(), static_cast<DWORD>(input.size()), &written, nullptr);
+            CloseHandle(f);
+        }
+        e.launcher = CreateFileW(e.file.c_str(), reading ? GENERIC_READ : GENERIC_WRITE, FILE_SHARE_READ, &inheritable,
+                                 reading ? OPEN_EXISTING : CREATE_ALWAYS, 0, nullptr);
+        EXPECT_NE(e.launcher, INVALID_HANDLE_VALUE);
+        break;
+    case End::Nul:
+        e.launcher = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 &inheritable, OPEN_EXISTING, 0, nullptr);
+        EXPECT_NE(e.launcher, INVALID_HANDLE_VALUE);
+        break;
+    case End::Missing:
+        break;
+    case End::Invalid:
+        e.launcher = INVALID_HANDLE_VALUE;
+        break;
+    case End::SameAsOutput:
+        break; // filled in by the caller
+    }
+    return e;
+}
+
+// What an output end received.
+std::string received(const StdEnd &e)
+{
+    if (e.ours)
+        return drain(e.ours);
+    std::string bytes;
+    if (!e.file.empty())
+        read_file(e.file, bytes);
+    return bytes;
+}
+
+// Closes the launcher's side, so that a file can be read back.
+void release(StdEnd &e)
+{
+    if (e.launcher && e.launcher != INVALID_HANDLE_VALUE)
+        CloseHandle(e.launcher);
+    e.launcher = nullptr;
+}
+
+void close_end(StdEnd &e)
+{
+    release(e);
+    if (e.ours)
+        CloseHandle(e.ours);
+    e.ours = nullptr;
+}
+
+// ---- standard handles ----
+
+struct HandleCase {
+    const char *name;
+    End in, out, err;
+};
+
+void PrintTo(const HandleCase &c, std::ostream *os) { *os << c.name; }
+
+class StdHandles : public Launcher, public testing::WithParamInterface<HandleCase> {};
+
+// The stand-in copies its input to its output and its error, each behind its
+// own prefix: what arrives shows that each handle reached the right place.
+// Started directly with the same handles, it shows what the child must see.
+TEST_P(StdHandles, ReachTheChildAsIfStartedDirectly)
+{
+    const HandleCase &c = GetParam();
+    Package p = make_package(unique_name(L"std handles"));
+    SetEnvironmentVariableW(L"KELVARETH_TEST_ROLE", L"echo");
+    const std::string input = "line one\r\nzw\xc3\xb6lf \xe6\x97\xa5\xe6\x9c\xac\r\n";
+    std::string given = c.in == End::Pipe || c.in == End::File ? input : "";
+    bool out_kept = c.out == End::Pipe || c.out == End::File;
+    bool err_kept = c.err == End::Pipe || c.err == End::File;
+
+    Report reports[2];
+    for (int through_launcher = 0; through_launcher < 2; ++through_launcher) {
+        StdEnd in = make_end(c.in, true, input, L"stdin");
+        StdEnd out = make_end(c.out, false, "", L"stdout");
+        StdEnd err = c.err == End::SameAsOutput ? out : make_end(c.err, false, "", L"stderr");
+
+        STARTUPINFOW si = {};
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdInput = in.launcher;
+        si.hStdOutput = out.launcher;
+        si.hStdError = err.launcher;
+        std::wstring exe = through_launcher ? p.exe : p.dir + L"\\" + interpreter;
+        EXPECT_EQ(run(exe, L"\"" + exe + L"\" x", si, TRUE), 0u);
+        release(in);
+        release(out);
+        if (c.err != End::SameAsOutput)
+            release(err);
+
+        reports[through_launcher] = read_report(p);
+        DeleteFileW(p.report.c_str());
+        ASSERT_FALSE(reports[through_launcher].empty()) << "the interpreter did not run";
+        if (c.err == End::SameAsOutput) {
+            EXPECT_EQ(received(out), "out:" + given + "err:" + given);
+        } else if (out_kept) {
+            EXPECT_EQ(received(out), "out:" + given);
+        }
+        if (err_kept) {
+            EXPECT_EQ(received(err), "err:" + given);
+        }
+        close_end(in);
+        close_end(out);
+        if (c.err != End::SameAsOutput)
+            close_end(err);
+    }
+
+    Report &direct = reports[0], &launched = reports[1];
+    EXPECT_EQ(launched[L"cmdline"], expected_line(p.dir, L"x"));
+    for (const wchar_t *key : {L"stdin", L"stdout", L"stderr", L"std_types"})
+        EXPECT_EQ(launched[key], direct[key]) << testing::PrintToString(std::wstring(key));
+    if (c.in == End::Nul) {
+        EXPECT_EQ(launched[L"std_types"], L"2 2 2 ") << "NUL is a character device";
+    }
+}
+
+const HandleCase handle_cases[] = {
+    {"Pipes", End::Pipe, End::Pipe, End::Pipe},
+    {"Files", End::File, End::File, End::File},
+    {"NulDevice", End::Nul, End::Nul, End::Nul},
+    {"ErrorToOutput", End::Pipe, End::Pipe, End::SameAsOutput},
+    {"MissingAndInvalid", End::Missing, End::Invalid, End::Pipe},
+    {"AllMissing", End::Missing, End::Missing, End::Missing},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, StdHandles, testing::ValuesIn(handle_cases),
+                         [](const testing::TestParamInfo<HandleCase> &info) { return std::string(info.param.name); });
+
+TEST_F(Launcher, PassesOnlyItsStandardHandles)
+{
+    Package p = make_package(unique_name(L"marker"));
+
+    std::wstring marker_path = root + L"\\marker-handle.txt";
+    HANDLE marker = CreateFileW(marker_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
+                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(marker, INVALID_HANDLE_VALUE);
+    SetEnvironmentVariableW(L"KELVARETH_TEST_HANDLE", hex(reinterpret_cast<UINT_PTR>(marker)).c_str());
+    StdEnd out = make_end(End::Pipe, false, "", L"stdout");
+    STARTUPINFOW si = {};
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = out.launcher;
+
+    // Started directly with inheritance, the stand-in sees the marker: the
+    // report can tell an inherited handle when it is there.
+    std::wstring python = p.dir + L"\\" + interpreter;
+    EXPECT_EQ(run(python, L"\"" + python + L"\"", si, TRUE), 0u);
+    EXPECT_NE(read_report(p)[L"handle"].find(L"marker-handle.txt"), std::wstring::npos)
+        << "detector cannot see the handle";
+    DeleteFileW(p.report.c_str());
+
+    EXPECT_EQ(run(p.exe, L"\"" + p.exe + L"\"", si, TRUE), 0u);
+    CloseHandle(marker);
+
+    Report r = read_report(p);
+    ASSERT_FALSE(r.empty()) << "the interpreter did not run";
+    EXPECT_EQ(r[L"handle"].find(L"marker-handle.txt"), std::wstring::npos) << "handle inherited";
+    EXPECT_EQ(r[L"stdout"], hex(reinterpret_cast<UINT_PTR>(out.launcher)));
+    EXPECT_EQ(r[L"std_types"].substr(2, 2), L"3 ") << "standard output is not the pipe";
+    close_end(out);
+}
+
+// ---- Ctrl+C and Ctrl+Break ----
+
+BOOL WINAPI outlive_break(DWORD event)
+{
+    return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
+}
+
+// Ctrl+Break is left untried: Wine 8 refuses to generate it (error 6), for any
+// process group. The launcher answers it exactly as it answers Ctrl+C.
+TEST_F(Launcher, CtrlCReachesTheChildAndTheLauncherRelaysItsExitCode)
+{
+    DWORD mode;
+    ASSERT_TRUE(GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) || GetConsoleWindow())
+        << "no console: run this test under a pseudo-terminal";
+    // The event goes to every process on the console, this one included.
+    SetConsoleCtrlHandler(outlive_break, TRUE);
+
+    Package p = make_package(unique_name(L"break"));
+    std::wstring ready = root + L"\\" + unique_name(L"ready");
+    SetEnvironmentVariableW(L"KELVARETH_TEST_ROLE", L"break");
+    SetEnvironmentVariableW(L"KELVARETH_TEST_READY", ready.c_str());
+    SetEnvironmentVariableW(L"KELVARETH_TEST_EXIT", L"42");
+
+    PROCESS_INFORMATION pi = start(p.exe, L"\"" + p.exe + L"\"", root);
+    for (int i = 0; i < 300 && GetFileAttributesW(ready.c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
+        Sleep(50);
+    ASSERT_NE(GetFileAttributesW(ready.c_str()), INVALID_FILE_ATTRIBUTES) << "the child never got ready";
+    EXPECT_TRUE(GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0)) << "error " << GetLastError();
+
+    EXPECT_EQ(finish(pi), 42u) << "the launcher did not relay the child's exit code";
+    EXPECT_EQ(read_report(p)[L"break"], L"ctrl-c");
+    SetConsoleCtrlHandler(outlive_break, FALSE);
+}
+
+// ---- a missing interpreter ----
+
+class MissingInterpreter : public Launcher, public testing::WithParamInterface<End> {};
+
+// One line on standard error, exit status 1, and no window: a message box
+// would keep the launcher from ending until someone dismissed it.
+TEST_P(MissingInterpreter, IsReportedOnStandardError)
+{
+    Package p = make_package(unique_name(L"no python"), false);
+    StdEnd err = make_end(GetParam(), false, "", L"stderr");
+    STARTUPINFOW si = {};
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdError = err.launcher;
+
+    EXPECT_EQ(run(p.exe, L"\"" + p.exe + L"\" a", si, TRUE), 1u);
+    release(err);
+    if (GetParam() != End::Missing) {
+        EXPECT_EQ(received(err), utf8(message) + "\r\n");
+    }
+    close_end(err);
+}
+
+INSTANTIATE_TEST_SUITE_P(To, MissingInterpreter, testing::Values(End::Pipe, End::File, End::Missing),
+                         [](const testing::TestParamInfo<End> &info) {
+                             return std::string(info.param == End::Pipe   ? "Pipe"
+                                                : info.param == End::File ? "File"
+                                                                          : "Nothing");
+                         });
+
+} // namespace

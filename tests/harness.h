@@ -1,0 +1,57 @@
+// Helpers shared by the launcher's end-to-end tests: throw-away package
+// directories holding the launcher and a stand-in interpreter, starting and
+// waiting for processes, and reading what the stand-in reports.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+
+// The launcher's build-time settings, as given.
+extern std::wstring interpreter;
+extern std::wstring script;
+extern std::wstring message;
+extern std::wstring caption;
+// A text the stand-in copies from the environment into its report.
+extern const std::wstring echo;
+
+extern std::wstring launcher_exe;
+extern std::wstring launcher_name;
+extern std::wstring python_exe;
+// The run's own temporary directory; packages and reports go below it.
+extern std::wstring root;
+extern std::wstring mapped_drive;
+
+std::wstring full_path(const std::wstring &path);
+bool read_file(const std::wstring &path, std::string &bytes);
+std::wstring hex(UINT_PTR v);
+void remove_tree(const std::wstring &dir);
+std::wstring unique_name(const std::wstring &base);
+
+struct Package {
+    std::wstring dir;
+    std::wstring exe;
+    std::wstring report;
+};
+
+Package make_package_at(const std::wstring &dir, bool with_python = true, bool with_script = true);
+Package make_package(const std::wstring &name, bool with_python = true, bool with_script = true);
+std::wstring expected_line(const std::wstring &dir, const std::wstring &tail);
+
+PROCESS_INFORMATION start(const std::wstring &exe, std::wstring raw, const std::wstring &cwd,
+                          STARTUPINFOW si = {}, BOOL inherit = FALSE);
+extern const DWORD timed_out;
+DWORD finish(PROCESS_INFORMATION &pi, DWORD ms = 30000);
+DWORD run(const std::wstring &exe, const std::wstring &raw, STARTUPINFOW si = {}, BOOL inherit = FALSE);
+
+using Report = std::map<std::wstring, std::wstring>;
+Report read_report(const Package &p);
+
+// Clears what a test before may have left in the stand-in's environment.
+class Launcher : public testing::Test {
+protected:
+    void SetUp() override;
+};
