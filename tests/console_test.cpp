@@ -35,13 +35,15 @@ std::string drain(HANDLE pipe)
 }
 
 // What one of the launcher's standard handles is.
-enum class End { Pipe, File, Nul, Missing, Invalid, SameAsOutput };
+enum class End { Pipe, File, Nul, Console, Missing, Invalid, SameAsOutput };
 
 // One standard handle as the launcher gets it, and the test's side of it.
 struct StdEnd {
     HANDLE launcher = nullptr; // passed to the launcher
     HANDLE ours = nullptr;     // the pipe's other end, if any
     std::wstring file;         // the file, if any
+    bool console = false;
+    COORD from = {}; // where the console's cursor stood
 };
 
 SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
@@ -82,6 +84,16 @@ StdEnd make_end(End kind, bool reading, const std::string &input, const std::wst
                                  &inheritable, OPEN_EXISTING, 0, nullptr);
         EXPECT_NE(e.launcher, INVALID_HANDLE_VALUE);
         break;
+    case End::Console: {
+        e.launcher = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 &inheritable, OPEN_EXISTING, 0, nullptr);
+        EXPECT_NE(e.launcher, INVALID_HANDLE_VALUE) << "no console";
+        CONSOLE_SCREEN_BUFFER_INFO info;
+        EXPECT_TRUE(GetConsoleScreenBufferInfo(e.launcher, &info));
+        e.console = true;
+        e.from = info.dwCursorPosition;
+        break;
+    }
     case End::Missing:
         break;
     case End::Invalid:
@@ -93,9 +105,21 @@ StdEnd make_end(End kind, bool reading, const std::string &input, const std::wst
     return e;
 }
 
-// What an output end received.
+// What an output end received; from a console, the text it shows from where
+// the cursor stood, without the blanks that fill its last line.
 std::string received(const StdEnd &e)
 {
+    if (e.console) {
+        HANDLE screen = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+        std::wstring text(1024, L' ');
+        DWORD got = 0;
+        ReadConsoleOutputCharacterW(screen, text.data(), static_cast<DWORD>(text.size()), e.from, &got);
+        CloseHandle(screen);
+        text.resize(got);
+        text.erase(text.find_last_not_of(L' ') + 1);
+        return utf8(text);
+    }
     if (e.ours)
         return drain(e.ours);
     std::string bytes;
@@ -283,17 +307,20 @@ TEST_P(MissingInterpreter, IsReportedOnStandardError)
 
     EXPECT_EQ(run(p.exe, L"\"" + p.exe + L"\" a", si, TRUE), 1u);
     release(err);
-    if (GetParam() != End::Missing) {
+    if (GetParam() == End::Console) {
+        EXPECT_EQ(received(err), utf8(message)) << "a line break moves on and shows no character";
+    } else if (GetParam() != End::Missing) {
         EXPECT_EQ(received(err), utf8(message) + "\r\n");
     }
     close_end(err);
 }
 
-INSTANTIATE_TEST_SUITE_P(To, MissingInterpreter, testing::Values(End::Pipe, End::File, End::Missing),
+INSTANTIATE_TEST_SUITE_P(To, MissingInterpreter, testing::Values(End::Pipe, End::File, End::Console, End::Missing),
                          [](const testing::TestParamInfo<End> &info) {
-                             return std::string(info.param == End::Pipe   ? "Pipe"
-                                                : info.param == End::File ? "File"
-                                                                          : "Nothing");
+                             return std::string(info.param == End::Pipe      ? "Pipe"
+                                                : info.param == End::File    ? "File"
+                                                : info.param == End::Console ? "Console"
+                                                                             : "Nothing");
                          });
 
 } // namespace
