@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Checks the built launcher image: headers, imports and resources.
 
-    check_image.py [--subsystem windows|console] [--busy-cursor launcher|child]
-                   LAUNCHER_EXE ICON_FILE
+    check_image.py [--machine x64|arm64] [--subsystem windows|console]
+                   [--busy-cursor launcher|child] LAUNCHER_EXE ICON_FILE
 
 ICON_FILE is the .ico the build was given; its images must be the image's.
 The options are the build's settings of the same names.
@@ -19,6 +19,7 @@ import pefile
 
 EXE = None
 ICON = None
+MACHINE = "x64"
 SUBSYSTEM = "windows"
 BUSY_CURSOR = "launcher"
 
@@ -62,9 +63,9 @@ class Headers(unittest.TestCase):
         self.pe = pefile.PE(EXE)
         self.opt = self.pe.OPTIONAL_HEADER
 
-    def test_pe32_plus_for_x86_64(self):
+    def test_pe32_plus_for_the_machine(self):
         self.assertEqual(self.opt.Magic, 0x20B)
-        self.assertEqual(self.pe.FILE_HEADER.Machine, 0x8664)
+        self.assertEqual(self.pe.FILE_HEADER.Machine, {"x64": 0x8664, "arm64": 0xAA64}[MACHINE])
 
     def test_subsystem_and_versions(self):
         self.assertEqual(self.opt.Subsystem, {"windows": 2, "console": 3}[SUBSYSTEM])
@@ -94,6 +95,12 @@ class Headers(unittest.TestCase):
         self.assertEqual(directory(self.pe, "IMAGE_DIRECTORY_ENTRY_TLS").Size, 0)
         self.assertEqual(directory(self.pe, "IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT").Size, 0)
         self.assertEqual(self.pe.FILE_HEADER.TimeDateStamp, 0)
+
+    def test_nothing_a_rebuild_would_change(self):
+        # A debug directory or build-id section holds a link's own identity.
+        self.assertEqual(directory(self.pe, "IMAGE_DIRECTORY_ENTRY_DEBUG").Size, 0)
+        names = [s.Name.rstrip(b"\0").decode() for s in self.pe.sections]
+        self.assertNotIn(".buildid", names)
 
     def test_buffers_take_no_room_in_the_file(self):
         zero_fill = [s for s in self.pe.sections if s.SizeOfRawData == 0 and s.Misc_VirtualSize >= BUFFERS]
@@ -172,10 +179,11 @@ class Resources(unittest.TestCase):
 
 if __name__ == "__main__":
     parser = argparse.ArgumentParser()
+    parser.add_argument("--machine", choices=["x64", "arm64"], default="x64")
     parser.add_argument("--subsystem", choices=["windows", "console"], default="windows")
     parser.add_argument("--busy-cursor", choices=["launcher", "child"], default="launcher")
     parser.add_argument("exe")
     parser.add_argument("icon")
     args, rest = parser.parse_known_args()
-    EXE, ICON, SUBSYSTEM, BUSY_CURSOR = args.exe, args.icon, args.subsystem, args.busy_cursor
+    EXE, ICON, MACHINE, SUBSYSTEM, BUSY_CURSOR = args.exe, args.icon, args.machine, args.subsystem, args.busy_cursor
     unittest.main(argv=sys.argv[:1] + rest, verbosity=2)
