@@ -2,10 +2,13 @@
 """Checks the built launcher image: headers, imports and resources.
 
     check_image.py [--machine x64|arm64] [--subsystem windows|console]
-                   [--busy-cursor launcher|child] LAUNCHER_EXE ICON_FILE
+                   [--busy-cursor launcher|child] [--signed-from UNSIGNED_EXE]
+                   LAUNCHER_EXE ICON_FILE
 
 ICON_FILE is the .ico the build was given; its images must be the image's.
-The options are the build's settings of the same names.
+The first three options are the build's settings of the same names. With
+--signed-from, LAUNCHER_EXE is that unsigned image signed, and its
+certificate table must be the only addition; without it, it has none.
 
 Reads the file itself, so a wrong linker flag, a stray import or resource, or
 a badly packed icon fails here whatever the build description says.
@@ -22,6 +25,7 @@ ICON = None
 MACHINE = "x64"
 SUBSYSTEM = "windows"
 BUSY_CURSOR = "launcher"
+SIGNED_FROM = None
 
 # What the launcher and its own start-up call, and nothing else.
 UCRT_IMPORTS = {
@@ -177,13 +181,44 @@ class Resources(unittest.TestCase):
             self.assertEqual(icons[i + 1][LANG_EN_US], ico[offset:offset + length], f"image {i + 1}")
 
 
+class Signature(unittest.TestCase):
+    def setUp(self):
+        self.pe = pefile.PE(EXE)
+        self.table = directory(self.pe, "IMAGE_DIRECTORY_ENTRY_SECURITY")
+
+    def test_certificate_table_is_the_only_addition(self):
+        if SIGNED_FROM is None:
+            self.assertEqual((self.table.VirtualAddress, self.table.Size), (0, 0), "signed")
+            return
+        with open(SIGNED_FROM, "rb") as f:
+            unsigned = f.read()
+        with open(EXE, "rb") as f:
+            signed = bytearray(f.read())
+        # The table starts 8-byte aligned after the image and runs to the end.
+        start = (len(unsigned) + 7) // 8 * 8
+        self.assertEqual(self.table.VirtualAddress, start)
+        self.assertEqual(start + self.table.Size, len(signed))
+        self.assertEqual(bytes(signed[len(unsigned):start]), bytes(start - len(unsigned)))
+        length, revision, kind = struct.unpack_from("<IHH", signed, start)
+        self.assertEqual((length, revision, kind), (self.table.Size, 0x0200, 0x0002), "one PKCS#7 signature")
+        # Apart from the checksum and the table's directory entry, the image
+        # is the unsigned one, byte for byte.
+        checksum = self.pe.OPTIONAL_HEADER.get_field_absolute_offset("CheckSum")
+        entry = self.table.get_file_offset()
+        for at, size in ((checksum, 4), (entry, 8)):
+            signed[at:at + size] = unsigned[at:at + size]
+        self.assertTrue(bytes(signed[:len(unsigned)]) == unsigned, "the signed image differs from the unsigned one")
+
+
 if __name__ == "__main__":
     parser = argparse.ArgumentParser()
     parser.add_argument("--machine", choices=["x64", "arm64"], default="x64")
     parser.add_argument("--subsystem", choices=["windows", "console"], default="windows")
     parser.add_argument("--busy-cursor", choices=["launcher", "child"], default="launcher")
+    parser.add_argument("--signed-from")
     parser.add_argument("exe")
     parser.add_argument("icon")
     args, rest = parser.parse_known_args()
     EXE, ICON, MACHINE, SUBSYSTEM, BUSY_CURSOR = args.exe, args.icon, args.machine, args.subsystem, args.busy_cursor
+    SIGNED_FROM = args.signed_from
     unittest.main(argv=sys.argv[:1] + rest, verbosity=2)

@@ -121,7 +121,7 @@ TEST_F(Launcher, RunsAPackageInADriveRootInThatRoot)
     EXPECT_EQ(finish(pi), 0u);
 
     Report r = read_report(p);
-    remove_tree(drive);
+    remove_tree(drive, true); // the drive stays, empty, for the next run
     if (!target.empty())
         DefineDosDeviceW(DDD_REMOVE_DEFINITION | DDD_EXACT_MATCH_ON_REMOVE, drive.c_str(), target.c_str());
 

@@ -64,7 +64,7 @@ std::wstring hex(UINT_PTR v)
     return text;
 }
 
-void remove_tree(const std::wstring &dir)
+void remove_tree(const std::wstring &dir, bool keep_top)
 {
     WIN32_FIND_DATAW fd;
     HANDLE find = FindFirstFileW((dir + L"\\*").c_str(), &fd);
@@ -81,7 +81,8 @@ void remove_tree(const std::wstring &dir)
         } while (FindNextFileW(find, &fd));
         FindClose(find);
     }
-    RemoveDirectoryW(dir.c_str());
+    if (!keep_top)
+        RemoveDirectoryW(dir.c_str());
 }
 
 // A package directory: the launcher, and optionally the stand-in interpreter

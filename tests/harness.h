@@ -28,7 +28,8 @@ extern std::wstring mapped_drive;
 std::wstring full_path(const std::wstring &path);
 bool read_file(const std::wstring &path, std::string &bytes);
 std::wstring hex(UINT_PTR v);
-void remove_tree(const std::wstring &dir);
+// Removes a directory and all below it; with keep_top, all below it only.
+void remove_tree(const std::wstring &dir, bool keep_top = false);
 std::wstring unique_name(const std::wstring &base);
 
 struct Package {
