@@ -1,7 +1,7 @@
 # Signs an executable in place with Authenticode (SHA-256), when a code-signing
-# certificate is given; with none, does nothing. Run at install time, so that
-# the release archives and dist/ hold the signed file while the build tree
-# keeps the unsigned one.
+# certificate is given; with none, does nothing. Run at install time
+# , so that the release archives and dist/ hold the signed
+# file while the build tree keeps the unsigned one.
 #
 #   cmake -DEXECUTABLE=... [-DCERTIFICATE=...] [-DPASSWORD_FILE=...] -DSOURCE_DIR=... -P SignExecutable.cmake
 # or, with those variables set, include()d by an install script.
@@ -63,20 +63,12 @@ if(failed OR NOT usage MATCHES "Code Signing")
     refuse("the signing certificate \"${CERTIFICATE}\" is not for code signing: its extended key usage lacks Code Signing")
 endif()
 
-if(DEFINED ENV{SOURCE_DATE_EPOCH})
-    set(time "$ENV{SOURCE_DATE_EPOCH}")
-else()
-    execute_process(COMMAND git -C "${SOURCE_DIR}" log -1 --format=%ct
-                    RESULT_VARIABLE failed OUTPUT_VARIABLE time ERROR_QUIET OUTPUT_STRIP_TRAILING_WHITESPACE)
-    if(failed)
-        refuse("no signing time: not a git checkout, and SOURCE_DATE_EPOCH is not set")
-    endif()
-endif()
-if(NOT time MATCHES "^[0-9]+$")
-    refuse("the signing time \"${time}\" is not a number of seconds")
+include(${CMAKE_CURRENT_LIST_DIR}/ReleaseTime.cmake)
+if(NOT release_time)
+    refuse("no signing time: not a git checkout, and SOURCE_DATE_EPOCH is not set to a number of seconds")
 endif()
 
-set(sign osslsigncode sign -pkcs12 "${CERTIFICATE}" ${osslsigncode_password} -h sha256 -time ${time}
+set(sign osslsigncode sign -pkcs12 "${CERTIFICATE}" ${osslsigncode_password} -h sha256 -time ${release_time}
          -in "${EXECUTABLE}" -out "${EXECUTABLE}.signing")
 if(osslsigncode_password STREQUAL "-readpass;-")
     set(sign sh -c [[printf %s "$LAUNCHER_SIGNING_PASSWORD" | "$@"]] sh ${sign})
