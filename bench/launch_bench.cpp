@@ -1,7 +1,11 @@
-// Median time of one launch through the launcher against one start of a
-// minimal process with the same imports, measured interleaved in one run.
+// Median time of one launch through each launcher given against one start of
+// a minimal process with the same imports, all measured interleaved in one
+// run, so that every figure meets the same machine state.
 //
-//   launch_bench LAUNCHER_EXE MINIMAL_EXE [ROUNDS]
+//   launch_bench ROUNDS NAME LAUNCHER_EXE MINIMAL_EXE INTERPRETER [NAME LAUNCHER_EXE MINIMAL_EXE INTERPRETER...]
+//
+// INTERPRETER is where the launcher looks for its interpreter, relative to
+// its package directory; the minimal process stands in for it.
 #include <windows.h>
 
 #include <algorithm>
@@ -42,44 +46,59 @@ static double median(std::vector<double> v)
     return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
 }
 
+// A package whose interpreter is the minimal process, and the timings.
+struct Subject {
+    std::wstring name, package, exe, minimal, interpreter;
+    std::vector<double> through, direct;
+};
+
 int wmain(int argc, wchar_t **argv)
 {
-    if (argc < 3) {
-        fwprintf(stderr, L"usage: launch_bench LAUNCHER_EXE MINIMAL_EXE [ROUNDS]\n");
+    if (argc < 6 || (argc - 2) % 4) {
+        fwprintf(stderr, L"usage: launch_bench ROUNDS NAME LAUNCHER_EXE MINIMAL_EXE INTERPRETER...\n");
         return 2;
     }
-    std::wstring launcher = full_path(argv[1]);
-    std::wstring minimal = full_path(argv[2]);
-    int rounds = argc > 3 ? _wtoi(argv[3]) : 100;
+    int rounds = _wtoi(argv[1]);
 
-    // A package whose interpreter is the minimal process.
     wchar_t temp[MAX_PATH + 1];
     GetTempPathW(MAX_PATH + 1, temp);
-    std::wstring package = std::wstring(temp) + L"kelvareth-bench-" + std::to_wstring(GetCurrentProcessId());
-    CreateDirectoryW(package.c_str(), nullptr);
-    CreateDirectoryW((package + L"\\python").c_str(), nullptr);
-    std::wstring exe = package + L"\\Kelvareth.exe";
-    std::wstring python = package + L"\\python\\pythonw.exe";
-    CopyFileW(launcher.c_str(), exe.c_str(), FALSE);
-    CopyFileW(minimal.c_str(), python.c_str(), FALSE);
-
-    time_start(exe, package); // warm the file cache and the loader
-    time_start(minimal, package);
-    std::vector<double> through, direct;
-    for (int i = 0; i < rounds; ++i) {
-        through.push_back(time_start(exe, package));
-        direct.push_back(time_start(minimal, package));
+    std::vector<Subject> subjects;
+    for (int i = 2; i < argc; i += 4) {
+        Subject s;
+        s.name = argv[i];
+        s.package = std::wstring(temp) + L"kelvareth-bench-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                    std::to_wstring(subjects.size());
+        s.exe = s.package + L"\\Kelvareth.exe";
+        s.minimal = full_path(argv[i + 2]);
+        s.interpreter = s.package + L"\\" + argv[i + 3];
+        CreateDirectoryW(s.package.c_str(), nullptr);
+        CreateDirectoryW(s.interpreter.substr(0, s.interpreter.rfind(L'\\')).c_str(), nullptr);
+        CopyFileW(full_path(argv[i + 1]).c_str(), s.exe.c_str(), FALSE);
+        CopyFileW(s.minimal.c_str(), s.interpreter.c_str(), FALSE);
+        subjects.push_back(s);
     }
 
-    DeleteFileW(exe.c_str());
-    DeleteFileW(python.c_str());
-    RemoveDirectoryW((package + L"\\python").c_str());
-    RemoveDirectoryW(package.c_str());
+    for (Subject &s : subjects) { // warm the file cache and the loader
+        time_start(s.exe, s.package);
+        time_start(s.minimal, s.package);
+    }
+    for (int round = 0; round < rounds; ++round) {
+        for (Subject &s : subjects) {
+            s.through.push_back(time_start(s.exe, s.package));
+            s.direct.push_back(time_start(s.minimal, s.package));
+        }
+    }
 
-    double t = median(through), d = median(direct);
-    wprintf(L"rounds %d, interleaved\n", rounds);
-    wprintf(L"launch through Kelvareth.exe  median %8.3f ms\n", t * 1e3);
-    wprintf(L"minimal process alone         median %8.3f ms\n", d * 1e3);
-    wprintf(L"ratio %.2f (two process starts: about 2.0)\n", t / d);
+    wprintf(L"rounds %d, interleaved; medians in ms\n", rounds);
+    wprintf(L"%-24ls %10ls %10ls %7ls\n", L"launcher", L"through", L"minimal", L"ratio");
+    for (Subject &s : subjects) {
+        double t = median(s.through), d = median(s.direct);
+        wprintf(L"%-24ls %10.3f %10.3f %7.2f\n", s.name.c_str(), t * 1e3, d * 1e3, t / d);
+        DeleteFileW(s.exe.c_str());
+        DeleteFileW(s.interpreter.c_str());
+        RemoveDirectoryW(s.interpreter.substr(0, s.interpreter.rfind(L'\\')).c_str());
+        RemoveDirectoryW(s.package.c_str());
+    }
+    wprintf(L"two process starts: a ratio of about 2.0\n");
     return 0;
 }
