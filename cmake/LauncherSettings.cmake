@@ -145,6 +145,6 @@ _launcher_literal(LAUNCHER_MESSAGE_TEXT "${LAUNCHER_MESSAGE}")
 _launcher_literal(LAUNCHER_CAPTION_TEXT "${LAUNCHER_CAPTION}")
 configure_file(${PROJECT_SOURCE_DIR}/src/settings.h.in ${PROJECT_BINARY_DIR}/generated/settings.h @ONLY)
 
-# The resource script names "launcher.ico"; the resource compiler finds the
-# chosen icon under that name in this directory.
+# The resource script names "launcher.ico", and the build compiles it in this
+# directory.
 configure_file("${LAUNCHER_ICON}" ${PROJECT_BINARY_DIR}/generated/launcher.ico COPYONLY)

@@ -39,7 +39,8 @@ static bool hand_over_std_handles(STARTUPINFOEXW &si, LPPROC_THREAD_ATTRIBUTE_LI
     si.StartupInfo.hStdError = GetStdHandle(STD_ERROR_HANDLE);
 
     // A handle in the list must be inheritable and listed once; a missing or
-    // invalid one is left out, and only its value is passed on.
+    // invalid one is left out, and only its value is passed on. Static: the
+    // attribute list points into it until the child has been created.
     const HANDLE std_handles[] = {si.StartupInfo.hStdInput, si.StartupInfo.hStdOutput, si.StartupInfo.hStdError};
     static HANDLE list[3];
     DWORD count = 0;
@@ -54,11 +55,17 @@ static bool hand_over_std_handles(STARTUPINFOEXW &si, LPPROC_THREAD_ATTRIBUTE_LI
     }
     if (count == 0)
         return false;
-    if (!InitializeProcThreadAttributeList(attributes, 1, 0, &size))
+
+    // Should the list fail, the child must not get handle values that mean
+    // nothing, or something else, in it: it then gets the console's.
+    if (!InitializeProcThreadAttributeList(attributes, 1, 0, &size)) {
+        si.StartupInfo.dwFlags = 0;
         return false;
+    }
     if (!UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, list, count * sizeof(HANDLE),
                                    nullptr, nullptr)) {
         DeleteProcThreadAttributeList(attributes);
+        si.StartupInfo.dwFlags = 0;
         return false;
     }
     si.lpAttributeList = attributes;

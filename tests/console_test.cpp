@@ -228,30 +228,24 @@ TEST_F(Launcher, PassesOnlyItsStandardHandles)
 {
     Package p = make_package(unique_name(L"marker"));
 
-    std::wstring marker_path = root + L"\\marker-handle.txt";
-    HANDLE marker = CreateFileW(marker_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
-                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE marker = make_marker();
     ASSERT_NE(marker, INVALID_HANDLE_VALUE);
-    SetEnvironmentVariableW(L"KELVARETH_TEST_HANDLE", hex(reinterpret_cast<UINT_PTR>(marker)).c_str());
     StdEnd out = make_end(End::Pipe, false, "", L"stdout");
     STARTUPINFOW si = {};
     si.dwFlags = STARTF_USESTDHANDLES;
     si.hStdOutput = out.launcher;
 
-    // Started directly with inheritance, the stand-in sees the marker: the
-    // report can tell an inherited handle when it is there.
-    std::wstring python = p.dir + L"\\" + interpreter;
-    EXPECT_EQ(run(python, L"\"" + python + L"\"", si, TRUE), 0u);
-    EXPECT_NE(read_report(p)[L"handle"].find(L"marker-handle.txt"), std::wstring::npos)
-        << "detector cannot see the handle";
-    DeleteFileW(p.report.c_str());
+    // Started directly, the stand-in sees the marker: the report can tell an
+    // inherited handle when it is there.
+    Report direct = run_stand_in(p, si);
+    EXPECT_TRUE(shows_marker(direct)) << "detector cannot see the handle";
 
     EXPECT_EQ(run(p.exe, L"\"" + p.exe + L"\"", si, TRUE), 0u);
     CloseHandle(marker);
 
     Report r = read_report(p);
     ASSERT_FALSE(r.empty()) << "the interpreter did not run";
-    EXPECT_EQ(r[L"handle"].find(L"marker-handle.txt"), std::wstring::npos) << "handle inherited";
+    EXPECT_FALSE(shows_marker(r)) << "handle inherited";
     EXPECT_EQ(r[L"stdout"], hex(reinterpret_cast<UINT_PTR>(out.launcher)));
     EXPECT_EQ(r[L"std_types"].substr(2, 2), L"3 ") << "standard output is not the pipe";
     close_end(out);

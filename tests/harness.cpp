@@ -176,6 +176,30 @@ Report read_report(const Package &p)
     return report;
 }
 
+HANDLE make_marker()
+{
+    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+    std::wstring path = root + L"\\marker-handle.txt";
+    HANDLE marker = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    SetEnvironmentVariableW(L"KELVARETH_TEST_HANDLE", hex(reinterpret_cast<UINT_PTR>(marker)).c_str());
+    return marker;
+}
+
+bool shows_marker(Report &report)
+{
+    return report[L"handle"].find(L"marker-handle.txt") != std::wstring::npos;
+}
+
+Report run_stand_in(const Package &p, STARTUPINFOW si)
+{
+    std::wstring python = p.dir + L"\\" + interpreter;
+    EXPECT_EQ(run(python, L"\"" + python + L"\"", si, TRUE), 0u);
+    Report report = read_report(p);
+    DeleteFileW(p.report.c_str());
+    return report;
+}
+
 void Launcher::SetUp()
 {
         SetEnvironmentVariableW(L"KELVARETH_TEST_ECHO", echo.c_str());

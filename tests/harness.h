@@ -51,6 +51,14 @@ DWORD run(const std::wstring &exe, const std::wstring &raw, STARTUPINFOW si = {}
 using Report = std::map<std::wstring, std::wstring>;
 Report read_report(const Package &p);
 
+// An inheritable handle to a marker file; the stand-in reports the file's
+// path when the handle has reached it.
+HANDLE make_marker();
+bool shows_marker(Report &report);
+// The stand-in of `p` started directly, with inheritance and `si`: its report
+// shows what the child of the launcher should, or must not, see.
+Report run_stand_in(const Package &p, STARTUPINFOW si);
+
 // Clears what a test before may have left in the stand-in's environment.
 class Launcher : public testing::Test {
 protected:

@@ -13,33 +13,26 @@ TEST_F(Launcher, PassesNoHandleAndNoStartupFlags)
 {
     Package p = make_package(unique_name(L"handles"));
 
-    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
-    std::wstring marker_path = root + L"\\marker-handle.txt";
-    HANDLE marker = CreateFileW(marker_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
-                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE marker = make_marker();
     ASSERT_NE(marker, INVALID_HANDLE_VALUE);
-    SetEnvironmentVariableW(L"KELVARETH_TEST_HANDLE", hex(reinterpret_cast<UINT_PTR>(marker)).c_str());
 
     STARTUPINFOW si = {};
     si.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
     si.wShowWindow = SW_SHOWMINNOACTIVE;
     si.hStdInput = si.hStdOutput = si.hStdError = marker;
 
-    // The stand-in started directly, with inheritance, sees all of it: the
-    // report can tell an inherited handle and flags when they are there.
-    std::wstring python = p.dir + L"\\" + interpreter;
-    EXPECT_EQ(run(python, L"\"" + python + L"\"", si, TRUE), 0u);
-    Report direct = read_report(p);
-    EXPECT_NE(direct[L"handle"].find(L"marker-handle.txt"), std::wstring::npos) << "detector cannot see the handle";
+    // The stand-in started directly sees all of it: the report can tell an
+    // inherited handle and flags when they are there.
+    Report direct = run_stand_in(p, si);
+    EXPECT_TRUE(shows_marker(direct)) << "detector cannot see the handle";
     EXPECT_NE(direct[L"flags"], L"0");
-    DeleteFileW(p.report.c_str());
 
     EXPECT_EQ(run(p.exe, L"\"" + p.exe + L"\"", si, TRUE), 0u);
     CloseHandle(marker);
 
     Report r = read_report(p);
     ASSERT_FALSE(r.empty()) << "the interpreter did not run";
-    EXPECT_EQ(r[L"handle"].find(L"marker-handle.txt"), std::wstring::npos) << "handle inherited";
+    EXPECT_FALSE(shows_marker(r)) << "handle inherited";
     EXPECT_EQ(r[L"flags"], L"0");
     EXPECT_EQ(r[L"show"], L"0");
 }
