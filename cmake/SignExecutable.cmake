@@ -42,7 +42,7 @@ if(PASSWORD_FILE)
 elseif(DEFINED ENV{LAUNCHER_SIGNING_PASSWORD})
     # From the environment to each tool, never on a command line.
     set(openssl_password "env:LAUNCHER_SIGNING_PASSWORD")
-    set(osslsigncode_password -readpass -)
+    set(osslsigncode_password -readpass /dev/stdin)
 else()
     set(openssl_password "pass:")
     set(osslsigncode_password)
@@ -70,7 +70,7 @@ endif()
 
 set(sign osslsigncode sign -pkcs12 "${CERTIFICATE}" ${osslsigncode_password} -h sha256 -time ${release_time}
          -in "${EXECUTABLE}" -out "${EXECUTABLE}.signing")
-if(osslsigncode_password STREQUAL "-readpass;-")
+if(osslsigncode_password STREQUAL "-readpass;/dev/stdin")
     set(sign sh -c [[printf %s "$LAUNCHER_SIGNING_PASSWORD" | "$@"]] sh ${sign})
 endif()
 file(REMOVE "${EXECUTABLE}.signing")
