@@ -9,7 +9,9 @@
 //                        "echo": copy standard input to standard output and
 //                        standard error, each copy behind a prefix of its own;
 //                        "break": wait for Ctrl+C or Ctrl+Break, reporting which
-//                        came; create the file KELVARETH_TEST_READY once waiting
+//                        came; create the file KELVARETH_TEST_READY once waiting;
+//                        "hold": create the file KELVARETH_TEST_READY, then run
+//                        until it has been deleted
 //
 // Built as a windowed program for the windowed launcher and as a console
 // program for the console launcher.
@@ -147,6 +149,13 @@ int wmain()
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
         Sleep(30000);
         put(L"break", L"none");
+    }
+
+    if (role == L"hold") {
+        std::wstring ready = env(L"KELVARETH_TEST_READY");
+        CloseHandle(CreateFileW(ready.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        for (int i = 0; i < 600 && GetFileAttributesW(ready.c_str()) != INVALID_FILE_ATTRIBUTES; ++i)
+            Sleep(50);
     }
 
     write_report(report);

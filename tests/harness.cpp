@@ -8,6 +8,7 @@ std::wstring interpreter;
 std::wstring script;
 std::wstring message;
 std::wstring caption;
+std::wstring busy_cursor;
 extern const std::wstring echo = L"v\x00e4rde \x65e5\x672c %PATH% \xd83d\xde00";
 
 std::wstring launcher_exe;
@@ -219,7 +220,7 @@ std::wstring unique_name(const std::wstring &base)
 //   TEST LAUNCHER_EXE FAKE_PYTHON_EXE SETTINGS_DIR [DRIVE] [gtest flags]
 //
 // SETTINGS_DIR holds the launcher's build-time settings, one UTF-8 file each:
-// interpreter, script, message and caption.
+// interpreter, script, message, caption and busy_cursor.
 // DRIVE, such as "K:", is a drive letter mapped to an empty directory that the
 // tests may fill. Without it the tests map one themselves with DefineDosDeviceW.
 int wmain(int argc, wchar_t **argv)
@@ -237,6 +238,7 @@ int wmain(int argc, wchar_t **argv)
     script = read_setting(settings, L"script");
     message = read_setting(settings, L"message");
     caption = read_setting(settings, L"caption");
+    busy_cursor = read_setting(settings, L"busy_cursor");
     if (argc == 5)
         mapped_drive = argv[4];
 

@@ -15,6 +15,7 @@ extern std::wstring interpreter;
 extern std::wstring script;
 extern std::wstring message;
 extern std::wstring caption;
+extern std::wstring busy_cursor;
 // A text the stand-in copies from the environment into its report.
 extern const std::wstring echo;
 

@@ -37,6 +37,35 @@ TEST_F(Launcher, PassesNoHandleAndNoStartupFlags)
     EXPECT_EQ(r[L"show"], L"0");
 }
 
+// ---- the busy cursor ----
+
+// Handing the busy cursor to the child takes a message posted to the
+// launcher's own thread and read back, which gives that thread a message
+// queue: under Wine, a thread message then reaches it, while the launcher that
+// reads no message has no queue to post to. Either way the launcher waits for
+// the child and ends with it.
+TEST_F(Launcher, HandsTheBusyCursorToTheChildOnlyWhenBuiltTo)
+{
+    Package p = make_package(unique_name(L"busy cursor"));
+    std::wstring ready = root + L"\\" + unique_name(L"ready");
+    SetEnvironmentVariableW(L"KELVARETH_TEST_ROLE", L"hold");
+    SetEnvironmentVariableW(L"KELVARETH_TEST_READY", ready.c_str());
+    SetEnvironmentVariableW(L"KELVARETH_TEST_EXIT", L"5");
+
+    PROCESS_INFORMATION pi = start(p.exe, L"\"" + p.exe + L"\"", root);
+    for (int i = 0; i < 300 && GetFileAttributesW(ready.c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
+        Sleep(50);
+    ASSERT_NE(GetFileAttributesW(ready.c_str()), INVALID_FILE_ATTRIBUTES) << "the child never got ready";
+    BOOL queued = PostThreadMessageW(pi.dwThreadId, WM_NULL, 0, 0);
+    if (busy_cursor == L"child") {
+        EXPECT_TRUE(queued) << "the launcher's thread has no message queue: error " << GetLastError();
+    }
+    EXPECT_EQ(WaitForSingleObject(pi.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "ended before the child";
+
+    DeleteFileW(ready.c_str());
+    EXPECT_EQ(finish(pi), 5u);
+}
+
 // ---- the error box ----
 
 struct Box {
