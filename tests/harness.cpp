@@ -1,15 +1,14 @@
+// The end-to-end tests' helpers and their main: see harness.h.
 #include "harness.h"
 
 #include <cstring>
-#include <vector>
-
 
 std::wstring interpreter;
 std::wstring script;
 std::wstring message;
 std::wstring caption;
 std::wstring busy_cursor;
-extern const std::wstring echo = L"v\x00e4rde \x65e5\x672c %PATH% \xd83d\xde00";
+const std::wstring echo = L"v\x00e4rde \x65e5\x672c %PATH% \xd83d\xde00";
 
 std::wstring launcher_exe;
 std::wstring launcher_name;
