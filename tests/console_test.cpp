@@ -269,15 +269,9 @@ TEST_F(Launcher, CtrlCReachesTheChildAndTheLauncherRelaysItsExitCode)
     SetConsoleCtrlHandler(outlive_break, TRUE);
 
     Package p = make_package(unique_name(L"break"));
-    std::wstring ready = root + L"\\" + unique_name(L"ready");
-    SetEnvironmentVariableW(L"KELVARETH_TEST_ROLE", L"break");
-    SetEnvironmentVariableW(L"KELVARETH_TEST_READY", ready.c_str());
-    SetEnvironmentVariableW(L"KELVARETH_TEST_EXIT", L"42");
-
-    PROCESS_INFORMATION pi = start(p.exe, L"\"" + p.exe + L"\"", root);
-    for (int i = 0; i < 300 && GetFileAttributesW(ready.c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
-        Sleep(50);
-    ASSERT_NE(GetFileAttributesW(ready.c_str()), INVALID_FILE_ATTRIBUTES) << "the child never got ready";
+    PROCESS_INFORMATION pi;
+    std::wstring ready;
+    ASSERT_TRUE(start_until_ready(p, L"break", L"42", pi, ready)) << "the child never got ready";
     EXPECT_TRUE(GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0)) << "error " << GetLastError();
 
     EXPECT_EQ(finish(pi), 42u) << "the launcher did not relay the child's exit code";

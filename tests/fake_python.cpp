@@ -46,6 +46,14 @@ static void write_report(const std::wstring &report)
     }
 }
 
+// Tells the test that the stand-in is running: creates KELVARETH_TEST_READY.
+static std::wstring signal_ready()
+{
+    std::wstring ready = env(L"KELVARETH_TEST_READY");
+    CloseHandle(CreateFileW(ready.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return ready;
+}
+
 static DWORD exit_code()
 {
     return wcstoul(env(L"KELVARETH_TEST_EXIT").c_str(), nullptr, 0);
@@ -145,15 +153,13 @@ int wmain()
     if (role == L"break") {
         break_report = report;
         SetConsoleCtrlHandler(on_break, TRUE);
-        CloseHandle(CreateFileW(env(L"KELVARETH_TEST_READY").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+        signal_ready();
         Sleep(30000);
         put(L"break", L"none");
     }
 
     if (role == L"hold") {
-        std::wstring ready = env(L"KELVARETH_TEST_READY");
-        CloseHandle(CreateFileW(ready.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        std::wstring ready = signal_ready();
         for (int i = 0; i < 600 && GetFileAttributesW(ready.c_str()) != INVALID_FILE_ATTRIBUTES; ++i)
             Sleep(50);
     }

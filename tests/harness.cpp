@@ -134,6 +134,19 @@ PROCESS_INFORMATION start(const std::wstring &exe, std::wstring raw, const std::
 
 extern const DWORD timed_out = 0xFFFFFFFF;
 
+bool start_until_ready(const Package &p, const wchar_t *role, const wchar_t *code, PROCESS_INFORMATION &pi,
+                       std::wstring &ready)
+{
+    ready = root + L"\\" + unique_name(L"ready");
+    SetEnvironmentVariableW(L"KELVARETH_TEST_ROLE", role);
+    SetEnvironmentVariableW(L"KELVARETH_TEST_READY", ready.c_str());
+    SetEnvironmentVariableW(L"KELVARETH_TEST_EXIT", code);
+    pi = start(p.exe, L"\"" + p.exe + L"\"", root);
+    for (int i = 0; i < 300 && GetFileAttributesW(ready.c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
+        Sleep(50);
+    return GetFileAttributesW(ready.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 // Waits for a started process and returns its exit code; one that does not
 // end in time is a failure and is terminated.
 DWORD finish(PROCESS_INFORMATION &pi, DWORD ms)

@@ -49,6 +49,12 @@ extern const DWORD timed_out;
 DWORD finish(PROCESS_INFORMATION &pi, DWORD ms = 30000);
 DWORD run(const std::wstring &exe, const std::wstring &raw, STARTUPINFOW si = {}, BOOL inherit = FALSE);
 
+// Starts the launcher of `p` with the stand-in in `role`, to end with `code`,
+// and waits until the stand-in has created the file `ready` it is given.
+// False, with the launcher still started, when it never does.
+bool start_until_ready(const Package &p, const wchar_t *role, const wchar_t *code, PROCESS_INFORMATION &pi,
+                       std::wstring &ready);
+
 using Report = std::map<std::wstring, std::wstring>;
 Report read_report(const Package &p);
 

@@ -47,15 +47,9 @@ TEST_F(Launcher, PassesNoHandleAndNoStartupFlags)
 TEST_F(Launcher, HandsTheBusyCursorToTheChildOnlyWhenBuiltTo)
 {
     Package p = make_package(unique_name(L"busy cursor"));
-    std::wstring ready = root + L"\\" + unique_name(L"ready");
-    SetEnvironmentVariableW(L"KELVARETH_TEST_ROLE", L"hold");
-    SetEnvironmentVariableW(L"KELVARETH_TEST_READY", ready.c_str());
-    SetEnvironmentVariableW(L"KELVARETH_TEST_EXIT", L"5");
-
-    PROCESS_INFORMATION pi = start(p.exe, L"\"" + p.exe + L"\"", root);
-    for (int i = 0; i < 300 && GetFileAttributesW(ready.c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
-        Sleep(50);
-    ASSERT_NE(GetFileAttributesW(ready.c_str()), INVALID_FILE_ATTRIBUTES) << "the child never got ready";
+    PROCESS_INFORMATION pi;
+    std::wstring ready;
+    ASSERT_TRUE(start_until_ready(p, L"hold", L"5", pi, ready)) << "the child never got ready";
     BOOL queued = PostThreadMessageW(pi.dwThreadId, WM_NULL, 0, 0);
     if (busy_cursor == L"child") {
         EXPECT_TRUE(queued) << "the launcher's thread has no message queue: error " << GetLastError();
