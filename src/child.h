@@ -9,6 +9,12 @@
 
 #include "settings.h"
 
+// The start-up flag that says hStdOutput holds the monitor to start on, as a
+// start from the taskbar sets it; mingw-w64 does not name it.
+#ifndef STARTF_HASSHELLDATA
+#define STARTF_HASSHELLDATA 0x00000400
+#endif
+
 // Static so that the 64 KiB each takes no stack and no room in the file.
 static wchar_t dir[32768];
 static wchar_t python[32768];
