@@ -1,19 +1,22 @@
 #!/usr/bin/env python3
 """Checks the built launcher image: headers, imports and resources.
 
-    check_image.py [--machine x64|arm64] [--subsystem windows|console]
-                   [--busy-cursor launcher|child] [--signed-from UNSIGNED_EXE]
-                   LAUNCHER_EXE ICON_FILE
+    check_image.py --settings DIR [--machine x64|arm64] [--compiler GNU|Clang]
+                   [--signed-from UNSIGNED_EXE] LAUNCHER_EXE ICON_FILE
 
 ICON_FILE is the .ico the build was given; its images must be the image's.
-The first three options are the build's settings of the same names. With
---signed-from, LAUNCHER_EXE is that unsigned image signed, and its
-certificate table must be the only addition; without it, it has none.
+DIR holds the build's settings, one UTF-8 file each (subsystem, busy_cursor,
+error_report, startup_info, version_info and the version resource's values).
+--compiler is the C++ compiler's CMake id. With --signed-from, LAUNCHER_EXE is
+that unsigned image signed, and its certificate table must be the only
+addition; without it, it has none.
 
 Reads the file itself, so a wrong linker flag, a stray import or resource, or
 a badly packed icon fails here whatever the build description says.
 """
 import argparse
+import os
+import re
 import struct
 import sys
 import unittest
@@ -23,8 +26,8 @@ import pefile
 EXE = None
 ICON = None
 MACHINE = "x64"
-SUBSYSTEM = "windows"
-BUSY_CURSOR = "launcher"
+COMPILER = "GNU"
+SETTINGS = {}
 SIGNED_FROM = None
 
 # What the launcher and its own start-up call, and nothing else.
@@ -37,25 +40,51 @@ UCRT_IMPORTS = {
 CHILD_CALLS = {"GetModuleFileNameW", "CreateProcessW", "WaitForSingleObject", "GetExitCodeProcess", "CloseHandle"}
 
 
+HANDLE_LIST = {"SetHandleInformation", "InitializeProcThreadAttributeList", "UpdateProcThreadAttribute",
+               "DeleteProcThreadAttributeList"}
+# The cause of a failed start, in the system's words.
+START_FAILURE = {"GetLastError", "FormatMessageW"}
+# The report pipe, read overlapped while the child runs, and its text decoded.
+LAST_WORDS = HANDLE_LIST | START_FAILURE | {
+    "CreateNamedPipeW", "CreateFileW", "GetCurrentProcessId", "CreateEventW", "ReadFile", "GetOverlappedResult",
+    "WaitForMultipleObjects", "CancelIo", "PeekNamedPipe", "SetLastError", "MultiByteToWideChar"}
+
+
 def expected_imports():
-    if SUBSYSTEM == "console":
+    full = SETTINGS["error_report"] == "full"
+    ucrt = {dll: set(names) for dll, names in UCRT_IMPORTS.items()}
+    if SETTINGS["subsystem"] == "console":
         # No window, so no USER32: standard handles, the handle list, Ctrl+C
         # and the error line are all the kernel's.
-        kernel = CHILD_CALLS | {
-            "GetStdHandle", "SetHandleInformation", "InitializeProcThreadAttributeList",
-            "UpdateProcThreadAttribute", "DeleteProcThreadAttributeList", "SetConsoleCtrlHandler",
-            "GetConsoleMode", "WriteConsoleW", "WriteFile"}
-        return {"KERNEL32.dll": kernel, **UCRT_IMPORTS}
+        kernel = CHILD_CALLS | HANDLE_LIST | {
+            "GetStdHandle", "SetConsoleCtrlHandler", "GetConsoleMode", "WriteConsoleW", "WriteFile"}
+        if full:
+            kernel |= START_FAILURE | {"WideCharToMultiByte"}
+        if SETTINGS["startup_info"] == "forward":
+            kernel |= {"GetStartupInfoW"}
+        return {"KERNEL32.dll": kernel, **ucrt}
     user = {"MessageBoxW"}
-    if BUSY_CURSOR == "child":
+    if SETTINGS["busy_cursor"] == "child":
         user |= {"PostMessageW", "GetMessageW"}
-    return {"KERNEL32.dll": CHILD_CALLS | {"GetStartupInfoW"}, "USER32.dll": user, **UCRT_IMPORTS}
+    kernel = CHILD_CALLS | {"GetStartupInfoW"}
+    if full:
+        kernel |= LAST_WORDS
+        # The ring's copy: GCC inlines it, clang calls the UCRT's.
+        if COMPILER == "Clang":
+            ucrt["api-ms-win-crt-private-l1-1-0.dll"].add("memcpy")
+    return {"KERNEL32.dll": kernel, "USER32.dll": user, **ucrt}
 
 
 ICON_SIZES = [16, 24, 32, 48, 64, 128, 256]
 LANG_EN_US = 1033
 PNG_SIGNATURE = b"\x89PNG\r\n\x1a\n"
 BUFFERS = 3 * 32768 * 2  # dir, python and line, in bytes
+
+
+def utf16_pairs(text):
+    """pefile spells a character beyond the BMP as its two surrogates, escaped."""
+    return re.sub(r"\\u(d[89ab][0-9a-f]{2})\\u(d[c-f][0-9a-f]{2})",
+                  lambda m: chr(0x10000 + ((int(m[1], 16) - 0xD800) << 10) + int(m[2], 16) - 0xDC00), text)
 
 
 def directory(pe, name):
@@ -72,7 +101,7 @@ class Headers(unittest.TestCase):
         self.assertEqual(self.pe.FILE_HEADER.Machine, {"x64": 0x8664, "arm64": 0xAA64}[MACHINE])
 
     def test_subsystem_and_versions(self):
-        self.assertEqual(self.opt.Subsystem, {"windows": 2, "console": 3}[SUBSYSTEM])
+        self.assertEqual(self.opt.Subsystem, {"windows": 2, "console": 3}[SETTINGS["subsystem"]])
         self.assertEqual((self.opt.MajorSubsystemVersion, self.opt.MinorSubsystemVersion), (6, 0))
         self.assertEqual((self.opt.MajorOperatingSystemVersion, self.opt.MinorOperatingSystemVersion), (6, 0))
 
@@ -135,8 +164,44 @@ class Resources(unittest.TestCase):
                     s = lang.data.struct
                     langs[lang.id] = pe.get_data(s.OffsetToData, s.Size)
 
-    def test_only_icons(self):
-        self.assertEqual(set(self.res), {pefile.RESOURCE_TYPE["RT_ICON"], pefile.RESOURCE_TYPE["RT_GROUP_ICON"]})
+    def test_only_icons_and_the_version_asked_for(self):
+        expected = {pefile.RESOURCE_TYPE["RT_ICON"], pefile.RESOURCE_TYPE["RT_GROUP_ICON"]}
+        if SETTINGS["version_info"] == "ON":
+            expected.add(pefile.RESOURCE_TYPE["RT_VERSION"])
+        self.assertEqual(set(self.res), expected)
+
+    def test_version_resource(self):
+        if SETTINGS["version_info"] != "ON":
+            return
+        versions = self.res[pefile.RESOURCE_TYPE["RT_VERSION"]]
+        self.assertEqual(list(versions), [1])
+        self.assertEqual(list(versions[1]), [LANG_EN_US])
+        pe = self.pe
+        pe.parse_data_directories(directories=[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_RESOURCE"]])
+        fixed = pe.VS_FIXEDFILEINFO[0]
+        numbers = [int(n) for n in SETTINGS["version"].split(".")] + [0, 0, 0]
+        self.assertEqual((fixed.FileVersionMS, fixed.FileVersionLS),
+                         ((numbers[0] << 16) | numbers[1], (numbers[2] << 16) | numbers[3]))
+        self.assertEqual((fixed.ProductVersionMS, fixed.ProductVersionLS),
+                         (fixed.FileVersionMS, fixed.FileVersionLS))
+        self.assertEqual((fixed.FileOS, fixed.FileType, fixed.FileFlags), (0x40004, 1, 0))
+        tables = {}
+        translations = []
+        for info in pe.FileInfo[0]:
+            if info.Key == b"StringFileInfo":
+                for table in info.StringTable:
+                    tables[table.LangID] = {k.decode("utf-8"): utf16_pairs(v.decode("utf-8"))
+                                            for k, v in table.entries.items()}
+            elif info.Key == b"VarFileInfo":
+                translations += [v for var in info.Var for v in var.entry.values()]
+        self.assertEqual(list(tables), [b"040904B0"])
+        self.assertEqual(translations, ["0x0409 0x04b0"])
+        name = SETTINGS["name"]
+        expected = {"ProductName": SETTINGS["product"], "FileDescription": SETTINGS["description"],
+                    "CompanyName": SETTINGS["company"], "LegalCopyright": SETTINGS["copyright"],
+                    "FileVersion": SETTINGS["version"], "ProductVersion": SETTINGS["version"],
+                    "OriginalFilename": name + ".exe", "InternalName": name}
+        self.assertEqual(tables[b"040904B0"], {k: v for k, v in expected.items() if v})
 
     def test_one_icon_group_of_seven_png_images(self):
         groups = self.res[pefile.RESOURCE_TYPE["RT_GROUP_ICON"]]
@@ -212,13 +277,15 @@ class Signature(unittest.TestCase):
 
 if __name__ == "__main__":
     parser = argparse.ArgumentParser()
+    parser.add_argument("--settings", required=True)
     parser.add_argument("--machine", choices=["x64", "arm64"], default="x64")
-    parser.add_argument("--subsystem", choices=["windows", "console"], default="windows")
-    parser.add_argument("--busy-cursor", choices=["launcher", "child"], default="launcher")
+    parser.add_argument("--compiler", choices=["GNU", "Clang"], default="GNU")
     parser.add_argument("--signed-from")
     parser.add_argument("exe")
     parser.add_argument("icon")
     args, rest = parser.parse_known_args()
-    EXE, ICON, MACHINE, SUBSYSTEM, BUSY_CURSOR = args.exe, args.icon, args.machine, args.subsystem, args.busy_cursor
-    SIGNED_FROM = args.signed_from
+    EXE, ICON, MACHINE, COMPILER, SIGNED_FROM = args.exe, args.icon, args.machine, args.compiler, args.signed_from
+    for entry in os.scandir(args.settings):
+        with open(entry.path, encoding="utf-8") as f:
+            SETTINGS[entry.name] = f.read()
     unittest.main(argv=sys.argv[:1] + rest, verbosity=2)

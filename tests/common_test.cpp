@@ -175,3 +175,109 @@ INSTANTIATE_TEST_SUITE_P(Lengths, LongLine, testing::ValuesIn(length_cases),
 
 
 } // namespace
+
+namespace {
+
+// ---- the start-up record ----
+
+// What the test's own starter puts in the launcher's start-up record.
+struct RecordCase {
+    const char *name;
+    DWORD flags;
+    WORD show;
+    DWORD x, y, xsize, ysize, xcount, ycount, fill;
+    const wchar_t *title;
+    UINT_PTR std_input, std_output; // a hot key, a monitor
+    bool runtime_files;             // lpReserved2: a C runtime's table of inherited files
+};
+
+void PrintTo(const RecordCase &c, std::ostream *os) { *os << c.name; }
+
+const DWORD hot_key_or_monitor = STARTF_USEHOTKEY | 0x400;
+
+const RecordCase record_cases[] = {
+    {"Maximized", STARTF_USESHOWWINDOW, SW_SHOWMAXIMIZED, 0, 0, 0, 0, 0, 0, 0, nullptr, 0, 0, false},
+    {"MinimizedNoActive", STARTF_USESHOWWINDOW | STARTF_FORCEOFFFEEDBACK, SW_SHOWMINNOACTIVE, 0, 0, 0, 0, 0, 0, 0,
+     nullptr, 0, 0, false},
+    {"PositionAndSize", STARTF_USEPOSITION | STARTF_USESIZE | STARTF_FORCEONFEEDBACK, 0, 120, 80, 640, 480, 0, 0, 0,
+     nullptr, 0, 0, false},
+    {"CountsFillAndTitle", STARTF_USECOUNTCHARS | STARTF_USEFILLATTRIBUTE, 0, 0, 0, 0, 0, 100, 40, 0x1F,
+     L"A console title \x65e5\x672c", 0, 0, false},
+    {"LinkName", STARTF_TITLEISLINKNAME, 0, 0, 0, 0, 0, 0, 0, 0,
+     L"C:\\Users\\Public\\Desktop\\Kelvareth \x65e5\x672c.lnk", 0, 0, false},
+    {"AppIdPinningAndSource", STARTF_TITLEISAPPID | STARTF_PREVENTPINNING | STARTF_UNTRUSTEDSOURCE, 0, 0, 0, 0, 0, 0, 0,
+     0, L"Shortcut.Given.Id", 0, 0, false},
+    {"HotKey", STARTF_USEHOTKEY | STARTF_USESHOWWINDOW, SW_SHOWNORMAL, 0, 0, 0, 0, 0, 0, 0, nullptr, 0x0641, 0, false},
+    {"Monitor", 0x400, 0, 0, 0, 0, 0, 0, 0, 0, nullptr, 0, 0x10001, false},
+    {"FullScreenAndRuntimeFiles", STARTF_RUNFULLSCREEN, 0, 0, 0, 0, 0, 0, 0, 0, nullptr, 0, 0, true},
+};
+
+class StartupRecord : public Launcher, public testing::WithParamInterface<RecordCase> {};
+
+// What reaches the child, compared with the stand-in started directly: with
+// `none`, what a zeroed record gives it; with `forward`, what the given
+// record gives it, but for the flags, the standard handles and the runtime's
+// file table. Wine carries flags, show state, position, size, counts, fill
+// and title, not a hot key or a monitor.
+TEST_P(StartupRecord, ReachesTheChildAsBuilt)
+{
+    const RecordCase &c = GetParam();
+    Package p = make_package(unique_name(L"record"));
+    STARTUPINFOW given = {};
+    given.dwFlags = c.flags;
+    given.wShowWindow = c.show;
+    given.dwX = c.x;
+    given.dwY = c.y;
+    given.dwXSize = c.xsize;
+    given.dwYSize = c.ysize;
+    given.dwXCountChars = c.xcount;
+    given.dwYCountChars = c.ycount;
+    given.dwFillAttribute = c.fill;
+    std::wstring title = c.title ? c.title : L"";
+    given.lpTitle = c.title ? title.data() : nullptr;
+    given.hStdInput = reinterpret_cast<HANDLE>(c.std_input);
+    given.hStdOutput = reinterpret_cast<HANDLE>(c.std_output);
+    // No file inherited: a count of 0.
+    static BYTE no_files[4] = {};
+    if (c.runtime_files) {
+        given.cbReserved2 = sizeof no_files;
+        given.lpReserved2 = no_files;
+    }
+
+    Report direct = run_stand_in(p, given);
+    Report zeroed = run_stand_in(p, STARTUPINFOW{});
+    if (c.runtime_files) {
+        EXPECT_EQ(direct[L"reserved2"], L"4") << "detector cannot see the runtime's file table";
+    }
+
+    EXPECT_EQ(run(p.exe, L"\"" + p.exe + L"\"", given), 0u);
+    Report r = read_report(p);
+    ASSERT_FALSE(r.empty()) << "the interpreter did not run";
+
+    bool forward = startup_info == L"forward";
+    Report &expected = forward ? direct : zeroed;
+    DWORD flags = forward ? c.flags & ~STARTF_RUNFULLSCREEN : 0;
+    std::wstring expected_title = expected[L"title"];
+    if (!app_id.empty() && !(flags & (STARTF_TITLEISLINKNAME | STARTF_TITLEISAPPID))) {
+        flags |= STARTF_TITLEISAPPID;
+        expected_title = app_id;
+    }
+    // The standard-handle fields carry the hot key and the monitor, or
+    // standard handles: the console's, or the windowed child's report pipe.
+    bool console = subsystem == L"console";
+    if (console ? !(flags & hot_key_or_monitor) : error_report == L"full")
+        flags |= STARTF_USESTDHANDLES;
+    if (!console && error_report == L"full")
+        flags &= ~hot_key_or_monitor;
+
+    EXPECT_EQ(r[L"flags"], hex(flags));
+    for (const wchar_t *key : {L"show", L"position", L"size", L"counts", L"fill"})
+        EXPECT_EQ(r[key], expected[key]) << testing::PrintToString(std::wstring(key));
+    EXPECT_EQ(r[L"title"], expected_title);
+    EXPECT_EQ(r[L"reserved2"], L"0") << "the runtime's file table was passed on";
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, StartupRecord, testing::ValuesIn(record_cases),
+                         [](const testing::TestParamInfo<RecordCase> &info) { return std::string(info.param.name); });
+
+} // namespace

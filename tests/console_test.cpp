@@ -311,4 +311,27 @@ INSTANTIATE_TEST_SUITE_P(To, MissingInterpreter, testing::Values(End::Pipe, End:
                                                                              : "Nothing");
                          });
 
+// A file where the interpreter belongs that is no program: under Wine,
+// CreateProcessW fails with error 193. With the full report the line names
+// the file, the system's reason and its number, never the missing file.
+TEST_F(Launcher, NamesTheCauseWhenTheInterpreterIsNoProgram)
+{
+    Package p = make_package(unique_name(L"no program"), false);
+    std::wstring python = make_no_program(p.dir);
+    StdEnd err = make_end(End::Pipe, false, "", L"stderr");
+    STARTUPINFOW si = {};
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdError = err.launcher;
+
+    EXPECT_EQ(run(p.exe, L"\"" + p.exe + L"\" a", si, TRUE), 1u);
+    release(err);
+    if (error_report == L"full") {
+        EXPECT_EQ(received(err), utf8(python + L" could not be started.\r\n" + system_message(193, python) +
+                                      L" (error 193)\r\n"));
+    } else {
+        EXPECT_EQ(received(err), utf8(message) + "\r\n");
+    }
+    close_end(err);
+}
+
 } // namespace

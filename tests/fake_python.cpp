@@ -4,8 +4,15 @@
 //
 // KELVARETH_TEST_HANDLE  a handle value to look up: the path it names, if valid
 // KELVARETH_TEST_ECHO    copied into the report as it stands
+// KELVARETH_TEST_STDERR  a file whose bytes to write to standard error, in
+//                        pieces, once the report has been written
 // KELVARETH_TEST_ROLE    "spawn": start a grandchild that waits forever, then exit;
+//                        "spawn-holding": the same, the grandchild holding
+//                        standard error open; "spawn-chatter": the same, the
+//                        grandchild writing to it without end, also when
+//                        no one reads it;
 //                        "grandchild": wait forever, write nothing;
+//                        "chatter": write to standard error without end;
 //                        "echo": copy standard input to standard output and
 //                        standard error, each copy behind a prefix of its own;
 //                        "break": wait for Ctrl+C or Ctrl+Break, reporting which
@@ -35,14 +42,18 @@ static std::wstring hex(unsigned long long v)
     return text;
 }
 
+// Written whole under another name, then renamed: a test that waits for the
+// report never reads half of it.
 static void write_report(const std::wstring &report)
 {
-    HANDLE file = CreateFileW(env(L"KELVARETH_TEST_REPORT").c_str(), GENERIC_WRITE, 0, nullptr,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    std::wstring path = env(L"KELVARETH_TEST_REPORT");
+    std::wstring part = path + L".part";
+    HANDLE file = CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
         DWORD written;
         WriteFile(file, report.data(), static_cast<DWORD>(report.size() * sizeof(wchar_t)), &written, nullptr);
         CloseHandle(file);
+        MoveFileExW(part.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
     }
 }
 
@@ -86,12 +97,35 @@ static BOOL WINAPI on_break(DWORD event)
     ExitProcess(exit_code());
 }
 
+// Writes the file KELVARETH_TEST_STDERR names to standard error, in pieces
+// as an app that logs does.
+static void write_std_error()
+{
+    std::wstring path = env(L"KELVARETH_TEST_STDERR");
+    if (path.empty())
+        return;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    char buffer[4096];
+    DWORD got, written;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got)
+        WriteFile(GetStdHandle(STD_ERROR_HANDLE), buffer, got, &written, nullptr);
+    CloseHandle(file);
+}
+
 int wmain()
 {
     std::wstring role = env(L"KELVARETH_TEST_ROLE");
     if (role == L"grandchild") {
         Sleep(INFINITE);
         return 0;
+    }
+    if (role == L"chatter") {
+        static const char chatter[] = "chatter\r\n";
+        DWORD written;
+        for (;;) { // also once no one reads it any more
+            WriteFile(GetStdHandle(STD_ERROR_HANDLE), chatter, sizeof chatter - 1, &written, nullptr);
+            Sleep(1);
+        }
     }
 
     std::wstring report;
@@ -117,6 +151,14 @@ int wmain()
     put(L"stdin", hex(reinterpret_cast<UINT_PTR>(si.hStdInput)));
     put(L"stdout", hex(reinterpret_cast<UINT_PTR>(si.hStdOutput)));
     put(L"stderr", hex(reinterpret_cast<UINT_PTR>(si.hStdError)));
+    put(L"position", std::to_wstring(si.dwX) + L"," + std::to_wstring(si.dwY));
+    put(L"size", std::to_wstring(si.dwXSize) + L"," + std::to_wstring(si.dwYSize));
+    put(L"counts", std::to_wstring(si.dwXCountChars) + L"," + std::to_wstring(si.dwYCountChars));
+    put(L"fill", hex(si.dwFillAttribute));
+    put(L"title", si.lpTitle ? si.lpTitle : L"(none)");
+    put(L"desktop", si.lpDesktop ? si.lpDesktop : L"(none)");
+    put(L"reserved2", std::to_wstring(si.cbReserved2));
+    put(L"pid", std::to_wstring(GetCurrentProcessId()));
 
     put(L"echo", env(L"KELVARETH_TEST_ECHO"));
 
@@ -133,14 +175,20 @@ int wmain()
         types += std::to_wstring(GetFileType(GetStdHandle(id))) + L" ";
     put(L"std_types", types);
 
-    if (role == L"spawn") {
-        SetEnvironmentVariableW(L"KELVARETH_TEST_ROLE", L"grandchild");
+    if (role == L"spawn" || role == L"spawn-holding" || role == L"spawn-chatter") {
+        SetEnvironmentVariableW(L"KELVARETH_TEST_ROLE", role == L"spawn-chatter" ? L"chatter" : L"grandchild");
         n = GetModuleFileNameW(nullptr, text, 32768);
         STARTUPINFOW gsi = {};
         gsi.cb = sizeof gsi;
+        BOOL inherit = role != L"spawn";
+        if (inherit) {
+            gsi.dwFlags = STARTF_USESTDHANDLES;
+            gsi.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+            SetHandleInformation(gsi.hStdError, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+        }
         PROCESS_INFORMATION pi;
         std::wstring line = L"grandchild";
-        if (CreateProcessW(text, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &gsi, &pi)) {
+        if (CreateProcessW(text, line.data(), nullptr, nullptr, inherit, 0, nullptr, nullptr, &gsi, &pi)) {
             put(L"grandchild", std::to_wstring(pi.dwProcessId));
             CloseHandle(pi.hThread);
             CloseHandle(pi.hProcess);
@@ -165,5 +213,6 @@ int wmain()
     }
 
     write_report(report);
+    write_std_error();
     return static_cast<int>(exit_code());
 }

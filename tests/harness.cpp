@@ -7,7 +7,12 @@ std::wstring interpreter;
 std::wstring script;
 std::wstring message;
 std::wstring caption;
+std::wstring subsystem;
 std::wstring busy_cursor;
+std::wstring error_report;
+std::wstring startup_info;
+std::wstring app_id;
+std::wstring failure_message;
 const std::wstring echo = L"v\x00e4rde \x65e5\x672c %PATH% \xd83d\xde00";
 
 std::wstring launcher_exe;
@@ -15,6 +20,7 @@ std::wstring launcher_name;
 std::wstring python_exe;
 std::wstring root;
 std::wstring mapped_drive;
+std::wstring settings_dir;
 
 std::wstring full_path(const std::wstring &path)
 {
@@ -37,10 +43,21 @@ bool read_file(const std::wstring &path, std::string &bytes)
     return true;
 }
 
-static std::wstring read_setting(const std::wstring &dir, const wchar_t *name)
+bool write_file(const std::wstring &path, const std::string &bytes)
+{
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    BOOL ok = WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(f);
+    return ok && written == bytes.size();
+}
+
+std::wstring read_setting(const wchar_t *name)
 {
     std::string bytes;
-    if (!read_file(dir + L"\\" + name, bytes)) {
+    if (!read_file(settings_dir + L"\\" + name, bytes)) {
         fwprintf(stderr, L"cannot read setting %ls\n", name);
         ExitProcess(2);
     }
@@ -55,6 +72,19 @@ static void create_parents(const std::wstring &base, const std::wstring &path)
 {
     for (size_t at = 0; (at = path.find(L'\\', at)) != std::wstring::npos; ++at)
         CreateDirectoryW((base + L"\\" + path.substr(0, at)).c_str(), nullptr);
+}
+
+// The system's text for `error`, its inserts (%1) naming `file`.
+std::wstring system_message(DWORD error, const std::wstring &file)
+{
+    wchar_t text[4096];
+    DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text, 4096,
+                             nullptr);
+    std::wstring message(text, n);
+    message.erase(message.find_last_not_of(L" \r\n") + 1);
+    for (size_t at; (at = message.find(L"%1")) != std::wstring::npos;)
+        message.replace(at, 2, file);
+    return message;
 }
 
 std::wstring hex(UINT_PTR v)
@@ -112,6 +142,14 @@ Package make_package_at(const std::wstring &dir, bool with_python, bool with_scr
     return p;
 }
 
+std::wstring make_no_program(const std::wstring &dir)
+{
+    std::wstring python = dir + L"\\" + interpreter;
+    create_parents(dir, interpreter);
+    EXPECT_TRUE(write_file(python, "this is no program\r\n"));
+    return python;
+}
+
 Package make_package(const std::wstring &name, bool with_python, bool with_script)
 {
     return make_package_at(root + L"\\" + name, with_python, with_script);
@@ -145,6 +183,14 @@ bool start_until_ready(const Package &p, const wchar_t *role, const wchar_t *cod
     for (int i = 0; i < 300 && GetFileAttributesW(ready.c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
         Sleep(50);
     return GetFileAttributesW(ready.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+Report wait_for_report(const Package &p, DWORD ms)
+{
+    // The stand-in puts its report in place whole.
+    for (DWORD waited = 0; waited < ms && GetFileAttributesW(p.report.c_str()) == INVALID_FILE_ATTRIBUTES; waited += 50)
+        Sleep(50);
+    return read_report(p);
 }
 
 // Waits for a started process and returns its exit code; one that does not
@@ -215,10 +261,11 @@ Report run_stand_in(const Package &p, STARTUPINFOW si)
 
 void Launcher::SetUp()
 {
-        SetEnvironmentVariableW(L"KELVARETH_TEST_ECHO", echo.c_str());
-        SetEnvironmentVariableW(L"KELVARETH_TEST_EXIT", nullptr);
-        SetEnvironmentVariableW(L"KELVARETH_TEST_HANDLE", nullptr);
-        SetEnvironmentVariableW(L"KELVARETH_TEST_ROLE", nullptr);
+    SetEnvironmentVariableW(L"KELVARETH_TEST_ECHO", echo.c_str());
+    SetEnvironmentVariableW(L"KELVARETH_TEST_EXIT", nullptr);
+    SetEnvironmentVariableW(L"KELVARETH_TEST_HANDLE", nullptr);
+    SetEnvironmentVariableW(L"KELVARETH_TEST_ROLE", nullptr);
+    SetEnvironmentVariableW(L"KELVARETH_TEST_STDERR", nullptr);
 }
 
 std::wstring unique_name(const std::wstring &base)
@@ -232,7 +279,9 @@ std::wstring unique_name(const std::wstring &base)
 //   TEST LAUNCHER_EXE FAKE_PYTHON_EXE SETTINGS_DIR [DRIVE] [gtest flags]
 //
 // SETTINGS_DIR holds the launcher's build-time settings, one UTF-8 file each:
-// interpreter, script, message, caption and busy_cursor.
+// interpreter, script, message, caption, subsystem, busy_cursor, error_report,
+// startup_info, app_id and failure_message; and, for the version resource,
+// version_info, product, description, company, copyright, version and name.
 // DRIVE, such as "K:", is a drive letter mapped to an empty directory that the
 // tests may fill. Without it the tests map one themselves with DefineDosDeviceW.
 int wmain(int argc, wchar_t **argv)
@@ -245,12 +294,17 @@ int wmain(int argc, wchar_t **argv)
     launcher_exe = full_path(argv[1]);
     launcher_name = launcher_exe.substr(launcher_exe.rfind(L'\\') + 1);
     python_exe = full_path(argv[2]);
-    std::wstring settings = full_path(argv[3]);
-    interpreter = read_setting(settings, L"interpreter");
-    script = read_setting(settings, L"script");
-    message = read_setting(settings, L"message");
-    caption = read_setting(settings, L"caption");
-    busy_cursor = read_setting(settings, L"busy_cursor");
+    settings_dir = full_path(argv[3]);
+    interpreter = read_setting(L"interpreter");
+    script = read_setting(L"script");
+    message = read_setting(L"message");
+    caption = read_setting(L"caption");
+    subsystem = read_setting(L"subsystem");
+    busy_cursor = read_setting(L"busy_cursor");
+    error_report = read_setting(L"error_report");
+    startup_info = read_setting(L"startup_info");
+    app_id = read_setting(L"app_id");
+    failure_message = read_setting(L"failure_message");
     if (argc == 5)
         mapped_drive = argv[4];
 

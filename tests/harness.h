@@ -15,7 +15,15 @@ extern std::wstring interpreter;
 extern std::wstring script;
 extern std::wstring message;
 extern std::wstring caption;
+extern std::wstring subsystem;      // windows or console
 extern std::wstring busy_cursor;
+extern std::wstring error_report;   // brief or full
+extern std::wstring startup_info;   // none or forward
+extern std::wstring app_id;         // empty for none
+extern std::wstring failure_message;
+// Where the settings are, one file each, and one of them.
+extern std::wstring settings_dir;
+std::wstring read_setting(const wchar_t *name);
 // A text the stand-in copies from the environment into its report.
 extern const std::wstring echo;
 
@@ -28,10 +36,19 @@ extern std::wstring mapped_drive;
 
 std::wstring full_path(const std::wstring &path);
 bool read_file(const std::wstring &path, std::string &bytes);
+bool write_file(const std::wstring &path, const std::string &bytes);
 std::wstring hex(UINT_PTR v);
+// The system's text for `error`, without its closing line break; its inserts
+// (%1) naming `file`.
+std::wstring system_message(DWORD error, const std::wstring &file);
+// Puts a file that is no program where the interpreter of the package in
+// `dir` belongs; returns its path.
+std::wstring make_no_program(const std::wstring &dir);
 // Removes a directory and all below it; with keep_top, all below it only.
 void remove_tree(const std::wstring &dir, bool keep_top = false);
 std::wstring unique_name(const std::wstring &base);
+
+using Report = std::map<std::wstring, std::wstring>;
 
 struct Package {
     std::wstring dir;
@@ -49,13 +66,16 @@ extern const DWORD timed_out;
 DWORD finish(PROCESS_INFORMATION &pi, DWORD ms = 30000);
 DWORD run(const std::wstring &exe, const std::wstring &raw, STARTUPINFOW si = {}, BOOL inherit = FALSE);
 
+// Waits for the stand-in of `p` to have written its report and returns it;
+// empty when it has not within `ms`.
+Report wait_for_report(const Package &p, DWORD ms = 30000);
+
 // Starts the launcher of `p` with the stand-in in `role`, to end with `code`,
 // and waits until the stand-in has created the file `ready` it is given.
 // False, with the launcher still started, when it never does.
 bool start_until_ready(const Package &p, const wchar_t *role, const wchar_t *code, PROCESS_INFORMATION &pi,
                        std::wstring &ready);
 
-using Report = std::map<std::wstring, std::wstring>;
 Report read_report(const Package &p);
 
 // An inheritable handle to a marker file; the stand-in reports the file's
