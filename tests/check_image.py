@@ -49,6 +49,10 @@ LAST_WORDS = HANDLE_LIST | START_FAILURE | {
     "CreateNamedPipeW", "CreateFileW", "GetCurrentProcessId", "CreateEventW", "ReadFile", "GetOverlappedResult",
     "WaitForMultipleObjects", "CancelIo", "PeekNamedPipe", "SetLastError", "MultiByteToWideChar"}
 
+# The launcher's own record, and its own path to tell a given title from the
+# one the system gives.
+FORWARD = {"GetStartupInfoW", "CompareStringOrdinal"}
+
 
 def expected_imports():
     full = SETTINGS["error_report"] == "full"
@@ -61,12 +65,14 @@ def expected_imports():
         if full:
             kernel |= START_FAILURE | {"WideCharToMultiByte"}
         if SETTINGS["startup_info"] == "forward":
-            kernel |= {"GetStartupInfoW"}
+            kernel |= FORWARD
         return {"KERNEL32.dll": kernel, **ucrt}
     user = {"MessageBoxW"}
     if SETTINGS["busy_cursor"] == "child":
         user |= {"PostMessageW", "GetMessageW"}
     kernel = CHILD_CALLS | {"GetStartupInfoW"}
+    if SETTINGS["startup_info"] == "forward":
+        kernel |= FORWARD
     if full:
         kernel |= LAST_WORDS
         # The ring's copy: GCC inlines it, clang calls the UCRT's.

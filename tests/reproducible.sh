@@ -18,7 +18,17 @@ cmake -S "$source_dir" -B "$work/two at another path" --preset default -DCMAKE_T
     -DLAUNCHER_SCRIPT='launcher\kelvareth_launcher.pyw' \
     -DLAUNCHER_MESSAGE='python\pythonw.exe was not found next to this file. Extract the whole package.' \
     -DLAUNCHER_CAPTION='Kelvareth: The Tessaly Collection' \
-    -DLAUNCHER_ICON="$source_dir/res/kelvareth.ico" >/dev/null
+    -DLAUNCHER_ICON="$source_dir/res/kelvareth.ico" \
+    -DLAUNCHER_ERROR_REPORT=brief \
+    -DLAUNCHER_FAILURE_MESSAGE='The application stopped with an error.' \
+    -DLAUNCHER_STARTUP_INFO=none \
+    -DLAUNCHER_APP_ID= \
+    -DLAUNCHER_VERSION_INFO=OFF \
+    -DLAUNCHER_PRODUCT= \
+    -DLAUNCHER_DESCRIPTION= \
+    -DLAUNCHER_COMPANY= \
+    -DLAUNCHER_COPYRIGHT= \
+    -DLAUNCHER_VERSION= >/dev/null
 for tree in "$work/one" "$work/two at another path"; do
     cmake --build "$tree" --target Kelvareth >/dev/null
     # the toolchain given, not the preset's

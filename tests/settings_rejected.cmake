@@ -12,7 +12,14 @@ set(defaults
     LAUNCHER_SCRIPT "launcher\\kelvareth_launcher.pyw"
     LAUNCHER_MESSAGE "python\\pythonw.exe was not found next to this file. Extract the whole package."
     LAUNCHER_CAPTION "Kelvareth: The Tessaly Collection"
-    LAUNCHER_ICON "${SOURCE_DIR}/res/kelvareth.ico")
+    LAUNCHER_ICON "${SOURCE_DIR}/res/kelvareth.ico"
+    LAUNCHER_ERROR_REPORT "brief"
+    LAUNCHER_FAILURE_MESSAGE "The application stopped with an error."
+    LAUNCHER_STARTUP_INFO "none"
+    LAUNCHER_VERSION_INFO "OFF"
+    LAUNCHER_VERSION "1.0.0")
+# Empty by default; given empty on each run, after the others.
+set(empty_defaults LAUNCHER_APP_ID LAUNCHER_PRODUCT LAUNCHER_DESCRIPTION LAUNCHER_COMPANY LAUNCHER_COPYRIGHT)
 
 # Every setting is given on each run, so that no bad value stays in the cache
 # from the case before; the build tree is configured once.
@@ -25,6 +32,11 @@ function(configure variable value)
             list(APPEND args "-D${name}:STRING=${default}")
         endif()
     endwhile()
+    foreach(name IN LISTS empty_defaults)
+        if(NOT name STREQUAL variable)
+            list(APPEND args "-D${name}:STRING=")
+        endif()
+    endforeach()
     # The value under test comes last, unlisted: a trailing backslash in a
     # list element would escape the separator after it.
     execute_process(COMMAND ${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${WORK_DIR} --preset default -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN_FILE} ${args}
@@ -121,6 +133,41 @@ expect_accepted(LAUNCHER_SCRIPT "launcher\\..pyw")
 expect_rejected(LAUNCHER_SUBSYSTEM "gui" "must be windows or console")
 expect_rejected(LAUNCHER_SUBSYSTEM "Console" "must be windows or console")
 expect_rejected(LAUNCHER_BUSY_CURSOR "none" "must be launcher or child")
+expect_rejected(LAUNCHER_ERROR_REPORT "verbose" "must be brief or full")
+expect_rejected(LAUNCHER_STARTUP_INFO "all" "must be none or forward")
+expect_rejected(LAUNCHER_VERSION_INFO "maybe" "must be ON or OFF")
+expect_rejected(LAUNCHER_FAILURE_MESSAGE "" "must not be empty")
+expect_rejected(LAUNCHER_FAILURE_MESSAGE "Ring${bell}" "control characters")
+
+# An AppUserModelID counts UTF-16 units, as Windows does: 128 CJK characters
+# (384 bytes) fit, 65 characters beyond the BMP (130 units) do not.
+string(REPEAT "x" 128 id_128)
+string(REPEAT "日" 128 id_128_cjk)
+string(REPEAT "𝄞" 65 id_130_units)
+expect_accepted(LAUNCHER_APP_ID "${id_128}")
+expect_accepted(LAUNCHER_APP_ID "${id_128_cjk}")
+expect_rejected(LAUNCHER_APP_ID "${id_128}x" "at most 128")
+expect_rejected(LAUNCHER_APP_ID "${id_130_units}" "at most 128")
+expect_rejected(LAUNCHER_APP_ID "Tessaly Kelvareth" "must not hold blanks, quotes or control characters")
+expect_rejected(LAUNCHER_APP_ID "Tessaly.\"K\"" "must not hold blanks, quotes or control characters")
+expect_rejected(LAUNCHER_APP_ID "Tessaly.K'" "must not hold blanks, quotes or control characters")
+expect_rejected(LAUNCHER_APP_ID "Tessaly.${tab}K" "must not hold blanks, quotes or control characters")
+
+string(REPEAT "y" 256 text_256)
+expect_accepted(LAUNCHER_PRODUCT "${text_256}")
+foreach(variable LAUNCHER_PRODUCT LAUNCHER_DESCRIPTION LAUNCHER_COMPANY LAUNCHER_COPYRIGHT)
+    expect_rejected(${variable} "${text_256}y" "at most 256")
+    expect_rejected(${variable} "Tab${tab}stop" "control characters")
+endforeach()
+foreach(version "1" "1.2" "1.2.3" "65535.0.65535.1")
+    expect_accepted(LAUNCHER_VERSION "${version}")
+endforeach()
+foreach(version "1.2.3.4.5" "1.x" "v1" "1..2" "1.2." "-1")
+    expect_rejected(LAUNCHER_VERSION "${version}" "must be one to four numbers")
+endforeach()
+expect_rejected(LAUNCHER_VERSION "1.65536" "at most 65535")
+expect_rejected(LAUNCHER_VERSION "0000001" "at most 65535")
+
 expect_rejected(LAUNCHER_ICON "${SOURCE_DIR}/res/kelvareth.svg" "is not an icon file (.ico)")
 expect_rejected(LAUNCHER_ICON "${SOURCE_DIR}/res/no-such.ico" "is not a file")
 

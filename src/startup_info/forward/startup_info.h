@@ -13,6 +13,15 @@ static const DWORD forwarded_startup_flags =
     STARTF_FORCEONFEEDBACK | STARTF_FORCEOFFFEEDBACK | STARTF_USEHOTKEY | STARTF_HASSHELLDATA |
     STARTF_TITLEISLINKNAME | STARTF_TITLEISAPPID | STARTF_PREVENTPINNING | STARTF_UNTRUSTEDSOURCE;
 
+// A process started without a title gets its image's path as one: that is no
+// title to pass on, and the child would show the launcher's path for its own.
+static bool is_given_title(const wchar_t *title)
+{
+    static wchar_t own_path[32768];
+    DWORD n = GetModuleFileNameW(nullptr, own_path, 32768);
+    return title && !(n > 0 && n < 32768 && CompareStringOrdinal(title, -1, own_path, n, TRUE) == CSTR_EQUAL);
+}
+
 static void forward_startup_info(STARTUPINFOW &si)
 {
     // Its texts live as long as the process.
@@ -27,7 +36,8 @@ static void forward_startup_info(STARTUPINFOW &si)
     si.dwXCountChars = own.dwXCountChars;
     si.dwYCountChars = own.dwYCountChars;
     si.dwFillAttribute = own.dwFillAttribute;
-    si.lpTitle = own.lpTitle;
+    if (is_given_title(own.lpTitle))
+        si.lpTitle = own.lpTitle;
     si.lpDesktop = own.lpDesktop;
     // The hot key and the monitor travel in standard-handle fields.
     if (si.dwFlags & STARTF_USEHOTKEY)
