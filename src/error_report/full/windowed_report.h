@@ -20,6 +20,12 @@ static HANDLE error_pipe;
 static char kept[last_words_kept];
 static unsigned long long written;
 
+static void close_error_pipe()
+{
+    CloseHandle(error_pipe);
+    error_pipe = nullptr;
+}
+
 // Opens the pipe and returns the child's end, to write to; null on failure.
 // Anonymous pipes cannot be read overlapped: this is a named one, of one
 // instance, which no other process can take once the child's end is open.
@@ -36,8 +42,7 @@ static HANDLE open_error_pipe()
     }
     HANDLE child_end = CreateFileW(name, GENERIC_WRITE | FILE_READ_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (child_end == INVALID_HANDLE_VALUE) {
-        CloseHandle(error_pipe);
-        error_pipe = nullptr;
+        close_error_pipe();
         return nullptr;
     }
     return child_end;
@@ -51,35 +56,35 @@ static BOOL start_child(const wchar_t *application, wchar_t *command_line, const
                         STARTUPINFOW &record, PROCESS_INFORMATION &pi)
 {
     HANDLE child_end = open_error_pipe();
-    if (child_end) {
-        // The standard-handle fields hold the pipe, so they cannot carry a
-        // hot key or a monitor as well.
-        STARTUPINFOEXW si = {};
-        si.StartupInfo = record;
-        si.StartupInfo.cb = sizeof si;
-        si.StartupInfo.dwFlags &= ~(STARTF_USEHOTKEY | STARTF_HASSHELLDATA);
-        si.StartupInfo.dwFlags |= STARTF_USESTDHANDLES;
-        si.StartupInfo.hStdInput = nullptr;
-        si.StartupInfo.hStdOutput = nullptr;
-        si.StartupInfo.hStdError = child_end;
-        if (inherit_std_handles_only(si)) {
-            BOOL started = CreateProcessW(application, command_line, nullptr, nullptr, TRUE,
-                                          EXTENDED_STARTUPINFO_PRESENT, nullptr, directory, &si.StartupInfo, &pi);
-            DWORD error = GetLastError();
-            DeleteProcThreadAttributeList(si.lpAttributeList);
-            CloseHandle(child_end);
-            if (started)
-                return TRUE;
-            CloseHandle(error_pipe);
-            error_pipe = nullptr;
-            SetLastError(error);
-            return FALSE;
-        }
+    if (!child_end)
+        return CreateProcessW(application, command_line, nullptr, nullptr, FALSE, 0, nullptr, directory, &record, &pi);
+
+    // The standard-handle fields hold the pipe, so they cannot carry a hot
+    // key or a monitor as well.
+    STARTUPINFOEXW si = {};
+    si.StartupInfo = record;
+    si.StartupInfo.cb = sizeof si;
+    si.StartupInfo.dwFlags &= ~(STARTF_USEHOTKEY | STARTF_HASSHELLDATA);
+    si.StartupInfo.dwFlags |= STARTF_USESTDHANDLES;
+    si.StartupInfo.hStdInput = nullptr;
+    si.StartupInfo.hStdOutput = nullptr;
+    si.StartupInfo.hStdError = child_end;
+    if (!inherit_std_handles_only(si)) {
         CloseHandle(child_end);
-        CloseHandle(error_pipe);
-        error_pipe = nullptr;
+        close_error_pipe();
+        return CreateProcessW(application, command_line, nullptr, nullptr, FALSE, 0, nullptr, directory, &record, &pi);
     }
-    return CreateProcessW(application, command_line, nullptr, nullptr, FALSE, 0, nullptr, directory, &record, &pi);
+
+    BOOL started = CreateProcessW(application, command_line, nullptr, nullptr, TRUE, EXTENDED_STARTUPINFO_PRESENT,
+                                  nullptr, directory, &si.StartupInfo, &pi);
+    // What kept the child from starting, kept across the cleaning up.
+    DWORD error = GetLastError();
+    DeleteProcThreadAttributeList(si.lpAttributeList);
+    CloseHandle(child_end);
+    if (!started)
+        close_error_pipe();
+    SetLastError(error);
+    return started;
 }
 
 // The box's text when the child could not be started: `message` for a
@@ -184,7 +189,7 @@ static DWORD finish_child(PROCESS_INFORMATION &pi)
     if (!error_pipe)
         return wait_for_child(pi);
     read_until_exit(pi.hProcess);
-    CloseHandle(error_pipe);
+    close_error_pipe();
     DWORD code = wait_for_child(pi);
     if (code != 0 && written != 0)
         show_last_words(code);

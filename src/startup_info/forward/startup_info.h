@@ -4,7 +4,7 @@
 // and the child gets what of it concerns how the app appears.
 #pragma once
 
-#include <windows.h>
+#include "child.h"
 
 // Never the standard handles (STARTF_USESTDHANDLES), never full screen, and
 // never lpReserved2, the C runtime's table of inherited files.
