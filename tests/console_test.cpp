@@ -69,12 +69,8 @@ StdEnd make_end(End kind, bool reading, const std::string &input, const std::wst
     }
     case End::File:
         e.file = root + L"\\" + unique_name(name);
-        if (reading) {
-            HANDLE f = CreateFileW(e.file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-            DWORD written;
-            WriteFile(f, input.data(), static_cast<DWORD>(input.size()), &written, nullptr);
-            CloseHandle(f);
-        }
+        if (reading)
+            EXPECT_TRUE(write_file(e.file, input));
         e.launcher = CreateFileW(e.file.c_str(), reading ? GENERIC_READ : GENERIC_WRITE, FILE_SHARE_READ, &inheritable,
                                  reading ? OPEN_EXISTING : CREATE_ALWAYS, 0, nullptr);
         EXPECT_NE(e.launcher, INVALID_HANDLE_VALUE);

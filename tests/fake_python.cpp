@@ -156,7 +156,6 @@ int wmain()
     put(L"counts", std::to_wstring(si.dwXCountChars) + L"," + std::to_wstring(si.dwYCountChars));
     put(L"fill", hex(si.dwFillAttribute));
     put(L"title", si.lpTitle ? si.lpTitle : L"(none)");
-    put(L"desktop", si.lpDesktop ? si.lpDesktop : L"(none)");
     put(L"reserved2", std::to_wstring(si.cbReserved2));
     put(L"pid", std::to_wstring(GetCurrentProcessId()));
 
